@@ -1,0 +1,58 @@
+#pragma once
+// One pattern run over one subject, with matches and groups handed out by 1-based index.
+//
+// Matching follows the program's pattern dialect: case ignored, multi-line and all matches by
+// default; "." stops at a line feed while "[\s\S]" crosses it; \w and \d are ASCII. Texts are
+// GBK bytes, matched as characters; returned texts are the subject's own bytes.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmere {
+
+class regex_object {
+ public:
+  regex_object();
+  ~regex_object();
+  regex_object(const regex_object&) = delete;
+  regex_object& operator=(const regex_object&) = delete;
+
+  // Runs `pattern` over `subject`. False for an invalid pattern; a match that runs away
+  // (backtracking, memory) keeps the matches found before it and still returns true.
+  bool create(std::string_view pattern, std::string_view subject, bool case_sensitive = false,
+              bool multi_line = true, bool global = true, bool quote_token = false);
+
+  std::string get_pattern() const;
+  // The subject with the matches replaced; "$1", "$&", "$$" and the like are expanded.
+  std::string replace(std::string_view replacement) const;
+  int match_count() const;
+  // `position` receives the 0-based byte offset of the returned text in the subject.
+  std::string match_text(int match_index, int* position = nullptr) const;
+  std::string submatch_text(int match_index, int group_index, int* position = nullptr) const;
+  int submatch_count() const;
+
+ private:
+  struct Span {
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+    bool matched = false;
+  };
+  const Span* span(int match_index, int group_index) const;
+  std::string text_of(const Span* s, int* position) const;
+
+  struct Engine;
+  std::unique_ptr<Engine> engine_;
+  std::string pattern_;
+  std::string subject_;
+  bool global_ = true;
+  std::size_t groups_ = 0;     // capture groups per match
+  std::vector<Span> spans_;    // (groups_ + 1) spans per match: the whole match, then each group
+#ifdef _WIN32
+  bool com_initialised_ = false;
+#endif
+};
+
+}  // namespace quillmere

@@ -1,0 +1,69 @@
+#include "text/responsive_wait.h"
+
+#include <windows.h>
+
+#include <cmath>
+
+namespace quillmere {
+namespace {
+
+double milliseconds_per_step(int unit) {
+  switch (unit) {
+    case 0: return 1.0;
+    case 1: return 1000.0;
+    case 2: return 60000.0;
+    case 3: return 3600000.0;
+    default: return static_cast<double>(unit);
+  }
+}
+
+struct TimerHandle {
+  HANDLE handle = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+  ~TimerHandle() {
+    if (handle != nullptr) CloseHandle(handle);
+  }
+};
+
+// Dispatches the queue; false when it took a WM_QUIT, whose exit code lands in `quit_code`.
+bool dispatch_queue(WPARAM* quit_code) {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      *quit_code = msg.wParam;
+      return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+}  // namespace
+
+// A quit taken here is posted again, so the thread's own message loop still ends.
+void process_pending_messages() {
+  WPARAM quit_code = 0;
+  if (!dispatch_queue(&quit_code)) PostQuitMessage(static_cast<int>(quit_code));
+}
+
+bool responsive_wait(long long amount, int unit) {
+  if (amount <= 0) return true;
+  const double due = -(static_cast<double>(amount) * milliseconds_per_step(unit) * 10000.0);
+  TimerHandle timer;
+  if (timer.handle == nullptr) return true;
+  LARGE_INTEGER due_time;
+  due_time.QuadPart = std::llround(due);
+  if (!SetWaitableTimer(timer.handle, &due_time, 0, nullptr, nullptr, FALSE)) return true;
+  bool quit = false;
+  WPARAM quit_code = 0;
+  for (;;) {
+    const DWORD result = MsgWaitForMultipleObjects(1, &timer.handle, FALSE, INFINITE, 0xFF);
+    if (result != WAIT_OBJECT_0 + 1) break;  // the timer fired, or the wait itself failed
+    if (!quit && !dispatch_queue(&quit_code)) quit = true;
+    // After a quit the queue is left alone; the wait then only ends with the timer.
+  }
+  if (quit) PostQuitMessage(static_cast<int>(quit_code));
+  return true;
+}
+
+}  // namespace quillmere

@@ -1,0 +1,25 @@
+#pragma once
+// Cuts the text that lies between two markers out of a larger text.
+
+#include <string>
+#include <string_view>
+
+namespace quillmere {
+
+// "#引号" in code page 936: stands for one double quote in markers and patterns.
+inline constexpr std::string_view kQuoteToken = "#\xd2\xfd\xba\xc5";
+
+// The bytes after the first `start_marker` (searched from byte `start_position`, counted from 1;
+// below 1 means the beginning) up to the first `end_marker` behind it. Empty when either marker
+// is missing or either marker is empty. The token "#引号" in a marker stands for one '"'.
+std::string text_between(std::string_view subject, std::string_view start_marker,
+                         std::string_view end_marker, int start_position = 0,
+                         bool ignore_case = false);
+
+// Every occurrence of `from` replaced by `to`, left to right, matching case.
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to);
+
+// Byte search that ignores ASCII letter case; npos when absent.
+std::size_t find_ignore_case(std::string_view text, std::string_view needle, std::size_t from = 0);
+
+}  // namespace quillmere

@@ -1,0 +1,94 @@
+#include "text/responsive_wait.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace quillmere {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int g_dispatched = 0;
+
+LRESULT CALLBACK counting_proc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_APP) {
+    ++g_dispatched;
+    return 0;
+  }
+  return DefWindowProcW(window, message, w, l);
+}
+
+DWORD WINAPI post_later(LPVOID target) {
+  Sleep(30);
+  PostMessageW(static_cast<HWND>(target), WM_APP, 0, 0);
+  return 0;
+}
+
+HWND make_window() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = counting_proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"responsive_wait_test";
+  RegisterClassW(&wc);
+  return CreateWindowW(L"responsive_wait_test", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                       wc.hInstance, nullptr);
+}
+
+TEST(responsive_wait, hundred_milliseconds_last_at_least_that_long) {
+  const auto started = Clock::now();
+  EXPECT_TRUE(responsive_wait(100));
+  const auto took = Clock::now() - started;
+  EXPECT_GE(took, std::chrono::milliseconds(99));
+  EXPECT_LT(took, std::chrono::milliseconds(300));
+}
+
+TEST(responsive_wait, dispatches_posted_messages_before_returning) {
+  HWND window = make_window();
+  ASSERT_NE(window, nullptr);
+  g_dispatched = 0;
+  PostMessageW(window, WM_APP, 0, 0);
+  responsive_wait(50);
+  EXPECT_EQ(g_dispatched, 1);
+  DestroyWindow(window);
+}
+
+TEST(responsive_wait, message_posted_from_another_thread_during_the_wait_is_handled) {
+  HWND window = make_window();
+  ASSERT_NE(window, nullptr);
+  g_dispatched = 0;
+  HANDLE poster = CreateThread(nullptr, 0, post_later, window, 0, nullptr);
+  responsive_wait(150);
+  EXPECT_EQ(g_dispatched, 1);
+  WaitForSingleObject(poster, INFINITE);
+  CloseHandle(poster);
+  DestroyWindow(window);
+}
+
+TEST(responsive_wait, zero_or_negative_amount_returns_at_once) {
+  const auto started = Clock::now();
+  EXPECT_TRUE(responsive_wait(0));
+  EXPECT_TRUE(responsive_wait(-5));
+  EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(50));
+}
+
+TEST(responsive_wait, units_scale_the_amount) {
+  const auto started = Clock::now();
+  EXPECT_TRUE(responsive_wait(1, 1));
+  const auto took = Clock::now() - started;
+  EXPECT_GE(took, std::chrono::milliseconds(990));
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+}
+
+TEST(responsive_wait, quit_taken_during_the_wait_is_posted_again) {
+  PostQuitMessage(7);
+  responsive_wait(20);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 7u);
+}
+
+}  // namespace
+}  // namespace quillmere
