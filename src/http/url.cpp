@@ -1,0 +1,63 @@
+#include "http/url.h"
+
+#include <algorithm>
+
+#include "text/text_between.h"
+
+namespace quillmere {
+namespace {
+
+std::string lower_ascii(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+  return out;
+}
+
+bool starts_with_https(std::string_view url) {
+  return lower_ascii(url.substr(0, 5)) == "https";
+}
+
+}  // namespace
+
+std::string url_host(std::string_view url, bool keep_port) {
+  std::string copy = lower_ascii(url);
+  if (copy.empty() || copy.back() != '/') copy.push_back('/');
+  std::string authority;
+  if (copy.compare(0, 8, "https://") == 0) {
+    authority = text_between(copy, "https://", "/");
+  } else {
+    if (copy.find("http://") == std::string::npos) copy.insert(0, "http://");
+    authority = text_between(copy, "http://", "/");
+  }
+  if (keep_port) return authority;
+  const std::size_t colon = authority.find(':');
+  return colon == std::string::npos ? authority : authority.substr(0, colon);
+}
+
+int url_port(std::string_view url) {
+  const std::string authority = url_host(url, true);
+  const std::size_t colon = authority.rfind(':');
+  if (colon == std::string::npos) return starts_with_https(url) ? 443 : 80;
+  // Leading decimal digits only; a port that is missing, not a number or out of range
+  // falls back to the scheme's default, so a connection never goes to port 0.
+  long value = 0;
+  std::size_t digits = 0;
+  for (std::size_t i = colon + 1; i < authority.size() && authority[i] >= '0' && authority[i] <= '9'; ++i) {
+    value = value * 10 + (authority[i] - '0');
+    if (value > 65535) break;
+    ++digits;
+  }
+  if (digits == 0 || value < 1 || value > 65535) return starts_with_https(url) ? 443 : 80;
+  return static_cast<int>(value);
+}
+
+std::string url_path(std::string_view url) {
+  const std::string host = url_host(url);
+  const std::size_t at = find_ignore_case(url, host);
+  if (at == std::string_view::npos) return "/";
+  const std::size_t slash = url.find('/', at + host.size());
+  return slash == std::string_view::npos ? std::string("/") : std::string(url.substr(slash));
+}
+
+}  // namespace quillmere

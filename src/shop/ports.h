@@ -1,0 +1,93 @@
+#pragma once
+// What the shop workflows need from the outside: the windows' controls, the network, the
+// waits that keep the window responsive, and the record file. The Windows program implements
+// these over real controls and WinInet/WinHttp; tests implement them with fakes.
+//
+// Texts are GBK bytes. Every control operation must be safe to call from any thread.
+
+#include <string>
+#include <string_view>
+
+namespace quillmere::shop {
+
+struct Date {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+// A report-style list view. Rows and columns count from 0; -1 means none.
+class ReportList {
+ public:
+  virtual ~ReportList() = default;
+  virtual int row_count() = 0;
+  // Appends an empty row at the end and yields its index.
+  virtual int insert_row() = 0;
+  virtual void set_cell(int row, int column, std::string_view text) = 0;
+  // Empty text for a row or column that does not exist.
+  virtual std::string cell(int row, int column) = 0;
+  virtual void delete_all() = 0;
+  // The first row whose cell in `column` equals `text` exactly; -1 when none.
+  virtual int find_row(int column, std::string_view text) = 0;
+  // The selected row; -1 when none.
+  virtual int selected_row() = 0;
+};
+
+// Message-box flags as the workflows pass them.
+inline constexpr unsigned kMessageOk = 0x00;
+inline constexpr unsigned kMessageWarning = 0x30;
+
+class MainWindow {
+ public:
+  virtual ~MainWindow() = default;
+  virtual std::string appkey_text() = 0;
+  virtual std::string secret_text() = 0;
+  virtual Date chosen_date() = 0;
+  // Adds `text` at the end of the log box; callers end lines with "\r\n".
+  virtual void append_log(std::string_view text) = 0;
+  virtual ReportList& order_list() = 0;
+  virtual ReportList& delivery_list() = 0;
+  // Shows a message box and returns when it has been dismissed.
+  virtual void show_message(std::string_view text, unsigned flags) = 0;
+  // Shows the express window (ordinary, not modal, no owner).
+  virtual void open_express_window() = 0;
+  // False once the main window has been destroyed: workflows stop touching controls then.
+  virtual bool alive() = 0;
+};
+
+class ExpressWindow {
+ public:
+  virtual ~ExpressWindow() = default;
+  // The chosen courier entry's text ("1:顺丰速运") and index; -1 when none is chosen.
+  virtual std::string courier_text() = 0;
+  virtual int courier_index() = 0;
+  virtual std::string tracking_text() = 0;
+};
+
+class Network {
+ public:
+  virtual ~Network() = default;
+  // The body bytes of `fetch_page` called with the URL alone.
+  virtual std::string fetch_page(const std::string& url) = 0;
+  // The page text of `winhttp_fetch` called with the URL alone.
+  virtual std::string winhttp_fetch(const std::string& url) = 0;
+};
+
+class Pacing {
+ public:
+  virtual ~Pacing() = default;
+  // `responsive_wait` of that many milliseconds.
+  virtual void wait_ms(int milliseconds) = 0;
+  // Dispatches the calling thread's pending window messages.
+  virtual void process_pending_messages() = 0;
+};
+
+class RecordFile {
+ public:
+  virtual ~RecordFile() = default;
+  // Appends `line` when the file exists; never creates it and never rewrites what it holds.
+  // False when the file is missing or the write failed.
+  virtual bool append_if_exists(std::string_view line) = 0;
+};
+
+}  // namespace quillmere::shop
