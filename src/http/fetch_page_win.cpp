@@ -1,0 +1,122 @@
+#include "http/fetch_page.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include "http/cookies.h"
+#include "http/url.h"
+#include "http/wire.h"
+
+namespace quillmere {
+namespace {
+
+class InternetHandle {
+ public:
+  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+  ~InternetHandle() { close(); }
+  InternetHandle(const InternetHandle&) = delete;
+  InternetHandle& operator=(const InternetHandle&) = delete;
+  explicit operator bool() const { return handle_ != nullptr; }
+  HINTERNET get() const { return handle_; }
+  void close() {
+    if (handle_ != nullptr) InternetCloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HINTERNET handle_;
+};
+
+constexpr DWORD kReadChunk = 1024;
+constexpr DWORD kReplyHeaderRoom = 5000;
+
+std::string read_body(HINTERNET request) {
+  std::string body;
+  char chunk[kReadChunk];
+  for (;;) {
+    DWORD delivered = 0;
+    if (!InternetReadFile(request, chunk, kReadChunk, &delivered)) delivered = 0;
+    if (delivered == 0) break;
+    body.append(chunk, delivered);
+    if (body.size() >= kMaxBodyBytes) break;
+  }
+  return body;
+}
+
+std::string query_raw_headers(HINTERNET request) {
+  std::string block(kReplyHeaderRoom, '\0');
+  DWORD size = kReplyHeaderRoom;
+  if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &size, nullptr)) {
+    // A block larger than the usual room still carries the reply's cookies: ask once more
+    // with the room WinInet says it needs rather than dropping them.
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= kReplyHeaderRoom) return {};
+    block.assign(size, '\0');
+    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &size, nullptr)) {
+      return {};
+    }
+  }
+  block.resize(block.find('\0') == std::string::npos ? block.size() : block.find('\0'));
+  return block;
+}
+
+}  // namespace
+
+std::string fetch_page(const std::string& url, int method, const std::string& post_text,
+                       std::string* cookies, std::string* new_cookies, std::string* headers,
+                       std::string* reply_headers, bool no_redirect, std::string* post_data,
+                       const std::string& proxy) {
+  const std::string_view verb = wininet_verb(method);
+  const bool secure = is_secure_url(url);
+
+  std::string headers_held;
+  std::string& header_block = headers != nullptr ? *headers : headers_held;
+  const std::string agent = wininet_agent(header_block);
+
+  const std::string proxy_list = proxy_name(proxy, secure);
+  InternetHandle internet(
+      proxy.empty()
+          ? InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, "", "", 0)
+          : InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_list.c_str(), "", 0));
+  if (!internet) return {};
+
+  InternetHandle connection(InternetConnectA(
+      internet.get(), url_host(url).c_str(), static_cast<INTERNET_PORT>(url_port(url)), "", "",
+      INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection) return {};
+
+  const DWORD flags = wininet_request_flags(secure, cookies != nullptr, no_redirect);
+  const std::string verb_text(verb);
+  InternetHandle request(HttpOpenRequestA(connection.get(), verb_text.c_str(),
+                                          url_path(url).c_str(), "HTTP/1.1", nullptr, nullptr,
+                                          flags, 0));
+  if (!request) return {};
+
+  complete_wininet_headers(header_block, url, cookies != nullptr ? *cookies : std::string());
+
+  if (method == 1 || method == 2) {
+    std::string post_held;
+    std::string& post_body = post_data != nullptr ? *post_data : post_held;
+    if (post_body.empty()) post_body = post_text;
+    HttpSendRequestA(request.get(), header_block.data(), static_cast<DWORD>(header_block.size()),
+                     post_body.empty() ? nullptr : post_body.data(),
+                     static_cast<DWORD>(post_body.size()));
+  } else {
+    HttpSendRequestA(request.get(), header_block.data(), static_cast<DWORD>(header_block.size()),
+                     nullptr, 0);
+  }
+
+  std::string body = read_body(request.get());
+  const std::string raw_headers = normalise_set_cookie(query_raw_headers(request.get()));
+
+  request.close();
+  connection.close();
+  internet.close();
+
+  std::string cookies_set = cookies_from_reply_headers(raw_headers);
+  if (cookies != nullptr) merge_cookies(*cookies, cookies_set);
+  if (new_cookies != nullptr) *new_cookies = std::move(cookies_set);
+  if (reply_headers != nullptr) *reply_headers = raw_headers;
+  return body;
+}
+
+}  // namespace quillmere

@@ -1,0 +1,263 @@
+#include "http/winhttp_fetch.h"
+
+#include <cstring>
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include "http/charset.h"
+#include "http/cookies.h"
+#include "http/wire.h"
+#include "text/regex_object.h"
+#include "text/responsive_wait.h"
+
+namespace quillmere {
+namespace {
+
+class WinHttpHandle {
+ public:
+  WinHttpHandle() = default;
+  ~WinHttpHandle() { close(); }
+  WinHttpHandle(const WinHttpHandle&) = delete;
+  WinHttpHandle& operator=(const WinHttpHandle&) = delete;
+  void reset(HINTERNET handle) {
+    close();
+    handle_ = handle;
+  }
+  explicit operator bool() const { return handle_ != nullptr; }
+  HINTERNET get() const { return handle_; }
+  void close() {
+    if (handle_ != nullptr) WinHttpCloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HINTERNET handle_ = nullptr;
+};
+
+// A program text as the zero-terminated UTF-16 string WinHttp takes; empty stays empty.
+std::wstring wide(std::string_view text) {
+  const std::string bytes = gbk_to_wide(text, true);
+  std::wstring units(bytes.size() / 2, L'\0');
+  if (!units.empty()) std::memcpy(units.data(), bytes.data(), units.size() * 2);
+  return units;
+}
+
+std::string narrow(const wchar_t* units, std::size_t count) {
+  return wide_to_gbk(std::string_view(reinterpret_cast<const char*>(units), count * 2));
+}
+
+// Failure texts, GBK.
+constexpr const char* kNoPlatform =  // 700 当前系统不支持WinHttp服务!
+    "700 \xb5\xb1\xc7\xb0\xcf\xb5\xcd\xb3\xb2\xbb\xd6\xa7\xb3\xd6WinHttp\xb7\xfe\xce\xf1!";
+constexpr const char* kBadUrl =  // 701 解析URL地址失败!
+    "701 \xbd\xe2\xce\xf6URL\xb5\xd8\xd6\xb7\xca\xa7\xb0\xdc!";
+constexpr const char* kNoSession =  // 702 创建WinHttp会话失败!
+    "702 \xb4\xb4\xbd\xa8WinHttp\xbb\xe1\xbb\xb0\xca\xa7\xb0\xdc!";
+constexpr const char* kNoConnection =  // 703 创建WinHttp连接失败!
+    "703 \xb4\xb4\xbd\xa8WinHttp\xc1\xac\xbd\xd3\xca\xa7\xb0\xdc!";
+constexpr const char* kNoRequest =  // 704 创建WinHttp请求失败!
+    "704 \xb4\xb4\xbd\xa8WinHttp\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc!";
+constexpr const char* kNoTimeouts =  // 705 设置超时时间失败!
+    "705 \xc9\xe8\xd6\xc3\xb3\xac\xca\xb1\xca\xb1\xbc\xe4\xca\xa7\xb0\xdc!";
+constexpr const char* kNoCredentials =  // 707 设置代理凭证失败!
+    "707 \xc9\xe8\xd6\xc3\xb4\xfa\xc0\xed\xc6\xbe\xd6\xa4\xca\xa7\xb0\xdc!";
+constexpr const char* kNoCookieOption =  // 708 禁止自动设置Cookies失败!
+    "708 \xbd\xfb\xd6\xb9\xd7\xd4\xb6\xaf\xc9\xe8\xd6\xc3" "Cookies\xca\xa7\xb0\xdc!";
+constexpr const char* kNoRedirectOption =  // 709 重定向设置失败!
+    "709 \xd6\xd8\xb6\xa8\xcf\xf2\xc9\xe8\xd6\xc3\xca\xa7\xb0\xdc!";
+constexpr const char* kNoHeaders =  // 710 设置协议头失败!
+    "710 \xc9\xe8\xd6\xc3\xd0\xad\xd2\xe9\xcd\xb7\xca\xa7\xb0\xdc!";
+constexpr const char* kNoSend =  // 711 发送请求失败!
+    "711 \xb7\xa2\xcb\xcd\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc!";
+constexpr const char* kNoResponse =  // 712 服务器未响应!
+    "712 \xb7\xfe\xce\xf1\xc6\xf7\xce\xb4\xcf\xec\xd3\xa6!";
+constexpr const char* kReadFailed =  // 713 读取数据失败!
+    "713 \xb6\xc1\xc8\xa1\xca\xfd\xbe\xdd\xca\xa7\xb0\xdc!";
+
+bool set_dword_option(HINTERNET request, DWORD option, DWORD value) {
+  return WinHttpSetOption(request, option, &value, sizeof value) != FALSE;
+}
+
+// The handles of one exchange, closed request first; every stage reached also lets the
+// thread's windows handle their messages once on the way out.
+struct Exchange {
+  WinHttpHandle session;
+  WinHttpHandle connection;
+  WinHttpHandle request;
+  int stages_reached = 0;
+
+  void close() {
+    request.close();
+    connection.close();
+    session.close();
+  }
+  std::string finish(std::string page) {
+    close();
+    for (int i = 0; i < stages_reached; ++i) process_pending_messages();
+    return page;
+  }
+  // For the option failures, which leave at once without letting messages through.
+  std::string abandon(std::string& status, const char* text) {
+    close();
+    status = text;
+    return {};
+  }
+};
+
+}  // namespace
+
+std::string winhttp_fetch(const std::string& url, int method, const std::string& post_text,
+                          std::string* cookies, std::string* new_cookies,
+                          const std::string& headers, std::string* reply_headers,
+                          bool no_redirect, const std::string& user, const std::string& password,
+                          const std::string& proxy, const std::string& proxy_user,
+                          const std::string& proxy_password, int timeout, std::string* location,
+                          std::string* status, std::string* body) {
+  regex_object regex;  // holds COM on this thread for the whole exchange
+  std::string status_held;
+  std::string& status_out = status != nullptr ? *status : status_held;
+
+  if (!WinHttpCheckPlatform()) {
+    status_out = kNoPlatform;
+    return {};
+  }
+  Exchange exchange;
+  auto fail = [&](const char* text) {
+    status_out = text;
+    return exchange.finish({});
+  };
+
+  ++exchange.stages_reached;
+  const std::wstring url_wide = wide(url);
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof parts;
+  static_assert(sizeof(URL_COMPONENTS) == 60 || sizeof(void*) != 4);
+  parts.dwSchemeLength = static_cast<DWORD>(-1);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(url_wide.c_str(), 0, 0, &parts)) return fail(kBadUrl);
+  const std::string host = narrow(parts.lpszHostName, parts.dwHostNameLength);
+  const INTERNET_PORT port = parts.nPort;
+  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  std::wstring object = L"/";
+  if (parts.dwUrlPathLength > 0) {
+    object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo != nullptr) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  }
+
+  ++exchange.stages_reached;
+  const std::wstring proxy_wide = wide(proxy_name(proxy, secure));
+  exchange.session.reset(WinHttpOpen(
+      nullptr, proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+      proxy_wide.c_str(), nullptr, 0));
+  if (!exchange.session) return fail(kNoSession);
+
+  ++exchange.stages_reached;
+  exchange.connection.reset(WinHttpConnect(exchange.session.get(), wide(host).c_str(), port, 0));
+  if (!exchange.connection) return fail(kNoConnection);
+
+  ++exchange.stages_reached;
+  exchange.request.reset(WinHttpOpenRequest(exchange.connection.get(),
+                                            wide(winhttp_verb(method)).c_str(), object.c_str(),
+                                            nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                            secure ? WINHTTP_FLAG_SECURE : 0));
+  if (!exchange.request) return fail(kNoRequest);
+  HINTERNET request = exchange.request.get();
+
+  ++exchange.stages_reached;
+  const int timeout_ms = winhttp_timeout_ms(timeout);
+  if (!WinHttpSetTimeouts(request, timeout_ms, timeout_ms, timeout_ms, timeout_ms)) {
+    return fail(kNoTimeouts);
+  }
+
+  if (!user.empty() && !password.empty() &&
+      !WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+                             wide(user).c_str(), wide(password).c_str(), nullptr)) {
+    return exchange.abandon(status_out, kNoCredentials);
+  }
+  if (!proxy_user.empty() && !proxy_password.empty() &&
+      !WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                             wide(proxy_user).c_str(), wide(proxy_password).c_str(), nullptr)) {
+    return exchange.abandon(status_out, kNoCredentials);
+  }
+  // With caller's cookies WinHttp's own handling may stay on: it only matters across the
+  // redirects of this one exchange, whose session is new.
+  if (cookies == nullptr &&
+      !set_dword_option(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES)) {
+    return exchange.abandon(status_out, kNoCookieOption);
+  }
+  if (no_redirect &&
+      !set_dword_option(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
+    return exchange.abandon(status_out, kNoRedirectOption);
+  }
+
+  ++exchange.stages_reached;
+  const std::wstring block =
+      wide(winhttp_request_headers(headers, cookies != nullptr ? *cookies : std::string()));
+  if (!WinHttpAddRequestHeaders(request, block.c_str(), static_cast<DWORD>(block.size()),
+                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+    return fail(kNoHeaders);
+  }
+
+  ++exchange.stages_reached;
+  const DWORD body_length = static_cast<DWORD>(post_text.size());
+  if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                          post_text.empty() ? nullptr : const_cast<char*>(post_text.data()),
+                          body_length, body_length, 0)) {
+    return fail(kNoSend);
+  }
+
+  ++exchange.stages_reached;
+  if (!WinHttpReceiveResponse(request, nullptr)) return fail(kNoResponse);
+
+  std::string received;
+  std::string chunk;
+  for (;;) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available) || available < 1) break;
+    chunk.resize(available);
+    DWORD read = 0;
+    if (!WinHttpReadData(request, chunk.data(), available, &read)) {
+      status_out = kReadFailed;
+      break;
+    }
+    received.append(chunk.data(), read);
+    if (received.size() >= kMaxBodyBytes) break;
+  }
+
+  ++exchange.stages_reached;
+  DWORD header_bytes = 0;
+  DWORD index = 0;
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                      WINHTTP_NO_OUTPUT_BUFFER, &header_bytes, &index);
+  std::string raw(header_bytes, '\0');
+  index = 0;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                           raw.data(), &header_bytes, &index)) {
+    return exchange.finish({});
+  }
+  raw.resize(header_bytes);
+
+  std::string reply = wide_to_gbk(raw);
+  status_out = status_text(reply);
+  reply = normalise_set_cookie(reply);
+
+  std::string value;
+  std::string cookies_set = cookies_from_reply_headers(reply, [&](std::string_view line) {
+    if (location != nullptr && location_value(line, value)) *location = value;
+    process_pending_messages();
+  });
+  if (cookies != nullptr) merge_cookies(*cookies, cookies_set);
+  if (new_cookies != nullptr) *new_cookies = std::move(cookies_set);
+  if (reply_headers != nullptr) *reply_headers = std::move(reply);
+
+  ++exchange.stages_reached;
+  std::string page = decode_page(received, regex);
+  if (body != nullptr) *body = std::move(received);
+  return exchange.finish(std::move(page));
+}
+
+}  // namespace quillmere
