@@ -1,0 +1,41 @@
+#pragma once
+// The program: both windows, the ports the workflows use, and which workflow each event runs.
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/express_window_win.h"
+#include "app/main_window_win.h"
+#include "app/platform_win.h"
+#include "app/window_thread_win.h"
+
+namespace quillmere::app {
+
+class Application final : public MainWindowEvents,
+                          public ExpressWindowEvents,
+                          public std::enable_shared_from_this<Application> {
+ public:
+  Application();
+
+  // Creates and shows the main window; false when it could not be made.
+  bool start(HINSTANCE instance);
+
+  void login_clicked() override;
+  void fetch_orders_clicked() override;
+  void start_monitoring_clicked() override;
+  void stop_monitoring_clicked() override;
+  void deliver_clicked() override;
+  void main_window_closing() override;
+  void confirm_clicked() override;
+
+ private:
+  WindowThread thread_;
+  ExpressWindow express_window_{thread_};
+  MainWindow main_window_{thread_, express_window_};
+  InternetNetwork network_;
+  ResponsivePacing pacing_;
+  AppendOnlyRecordFile record_file_;
+};
+
+}  // namespace quillmere::app

@@ -1,0 +1,172 @@
+#include "app/express_window_win.h"
+
+#include <windowsx.h>
+
+#include <array>
+#include <cmath>
+
+#include "app/control_ids.h"
+#include "app/courier_entries_win.h"
+
+namespace quillmere::app {
+namespace {
+
+constexpr std::string_view kCaption = "\xbf\xec\xb5\xdd\xb7\xa2\xbb\xf5";  // 快递发货
+constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 307, kOuterHeight = 132;
+constexpr int kBelowMainTop = 150;
+
+constexpr int kFrameLeft = 8, kFrameTop = 8;
+constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_CENTERIMAGE;
+// The combo box's given height is that of its closed field; the list drops below it.
+constexpr int kDroppedListHeight = 300;
+
+const std::array<ControlLayout, 6> kLayout = {{
+    {kExpressFrame, L"Button", BS_GROUPBOX, 0, 0, kFrameLeft, kFrameTop, 288, 88, ""},
+    {kCourierLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 32, 24, 48, 24,
+     "\xbf\xec\xb5\xdd\xc3\xfb\xa3\xba"},  // 快递名：
+    {kCourierCombo, L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kFrameLeft, kFrameTop,
+     80, 24, 120, 20 + kDroppedListHeight, ""},
+    {kTrackingLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 8, 48, 72, 24,
+     "\xbf\xec\xb5\xdd\xb6\xa9\xb5\xa5\xba\xc5\xa3\xba"},  // 快递订单号：
+    {kTrackingEdit, L"Edit", ES_AUTOHSCROLL | WS_TABSTOP, kFrameLeft, kFrameTop, 80, 48, 120, 24,
+     ""},
+    {kConfirmButton, L"Button", BS_PUSHBUTTON | WS_TABSTOP, kFrameLeft, kFrameTop, 208, 32, 56, 32,
+     "\xc8\xb7\xb6\xa8"},  // 确定
+}};
+
+}  // namespace
+
+ExpressWindow::~ExpressWindow() { close(); }
+
+bool ExpressWindow::register_class(HINSTANCE instance) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kExpressWindowClass;
+  return RegisterClassExW(&window_class) != 0;
+}
+
+void ExpressWindow::open(HWND main_window) {
+  if (window_ != nullptr) {
+    ShowWindow(window_, SW_SHOWNORMAL);
+    SetForegroundWindow(window_);
+    return;
+  }
+  main_window_ = main_window;
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main_window, GWLP_HINSTANCE));
+  // No owner: an ordinary top-level window of its own.
+  HWND window = CreateWindowExW(0, kExpressWindowClass, wide(kCaption).c_str(),
+                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, kDesignLeft, kDesignTop,
+                                kOuterWidth, kOuterHeight, nullptr, nullptr, instance, this);
+  if (window == nullptr) return;
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+}
+
+void ExpressWindow::close() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+LRESULT CALLBACK ExpressWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<ExpressWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<ExpressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, w, l);
+  return self->handle(message, w, l);
+}
+
+LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_CREATE:
+      return on_create() ? 0 : -1;
+    case WM_COMMAND:
+      on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l));
+      return 0;
+    case WM_DESTROY:
+      on_destroy();
+      return 0;
+  }
+  return DefWindowProcW(window_, message, w, l);
+}
+
+bool ExpressWindow::on_create() {
+  control_font_.reset(create_control_font());
+  create_controls();
+  if (courier_combo_ == nullptr || tracking_edit_ == nullptr) return false;
+  EnableWindow(tracking_edit_, FALSE);
+  place_below(main_window_);
+  return true;
+}
+
+void ExpressWindow::create_controls() {
+  for (const ControlLayout& layout : kLayout) {
+    HWND control = create_control(window_, layout, control_font_.get());
+    if (layout.id == kCourierCombo) courier_combo_ = control;
+    if (layout.id == kTrackingEdit) tracking_edit_ = control;
+  }
+  SetWindowPos(GetDlgItem(window_, kExpressFrame), HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (std::string_view entry : courier_entries())
+    ComboBox_AddString(courier_combo_, wide(entry).c_str());
+}
+
+void ExpressWindow::place_below(HWND main_window) {
+  RECT main_rect{}, own_rect{};
+  if (!GetWindowRect(main_window, &main_rect) || !GetWindowRect(window_, &own_rect)) return;
+  const int top = static_cast<int>(std::lround(static_cast<double>(main_rect.top) + kBelowMainTop));
+  SetWindowPos(window_, nullptr, own_rect.left, top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ExpressWindow::on_command(int id, int code) {
+  if (id == kCourierCombo && code == CBN_SELCHANGE) on_courier_chosen();
+  if (id == kConfirmButton && code == BN_CLICKED && events_ != nullptr) events_->confirm_clicked();
+}
+
+void ExpressWindow::on_courier_chosen() {
+  const int index = ComboBox_GetCurSel(courier_combo_);
+  if (index < 0) return;  // nothing chosen: the box keeps its state
+  EnableWindow(tracking_edit_, courier_needs_tracking_number(index));
+}
+
+void ExpressWindow::on_destroy() {
+  window_ = nullptr;
+  courier_combo_ = nullptr;
+  tracking_edit_ = nullptr;
+}
+
+std::string ExpressWindow::courier_text() {
+  return thread_.call(
+      [&]() -> std::string {
+        if (courier_combo_ == nullptr) return {};
+        const int index = ComboBox_GetCurSel(courier_combo_);
+        if (index < 0) return {};
+        const int length = ComboBox_GetLBTextLen(courier_combo_, index);
+        if (length <= 0) return {};
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        ComboBox_GetLBText(courier_combo_, index, text.data());
+        text.resize(static_cast<std::size_t>(length));
+        return gbk(text);
+      },
+      std::string());
+}
+
+int ExpressWindow::courier_index() {
+  return thread_.call(
+      [&] { return courier_combo_ == nullptr ? -1 : ComboBox_GetCurSel(courier_combo_); }, -1);
+}
+
+std::string ExpressWindow::tracking_text() {
+  return thread_.call(
+      [&] { return tracking_edit_ == nullptr ? std::string() : window_text(tracking_edit_); },
+      std::string());
+}
+
+}  // namespace quillmere::app

@@ -1,0 +1,60 @@
+#pragma once
+// The express window "快递发货": the courier, the tracking number and the confirm button.
+// A top-level window of its own, made anew whenever it is opened while closed.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/win32_support_win.h"
+#include "app/window_thread_win.h"
+#include "shop/ports.h"
+
+namespace quillmere::app {
+
+class ExpressWindowEvents {
+ public:
+  virtual ~ExpressWindowEvents() = default;
+  virtual void confirm_clicked() = 0;
+};
+
+class ExpressWindow final : public shop::ExpressWindow {
+ public:
+  explicit ExpressWindow(const WindowThread& thread) : thread_(thread) {}
+  ExpressWindow(const ExpressWindow&) = delete;
+  ExpressWindow& operator=(const ExpressWindow&) = delete;
+  ~ExpressWindow();
+
+  static bool register_class(HINSTANCE instance);
+  void set_events(ExpressWindowEvents& events) { events_ = &events; }
+  // Shows the window, placed 150 pixels below `main_window`'s top edge when it is created;
+  // one already open is brought to the front as it is.
+  void open(HWND main_window);
+  void close();
+
+  std::string courier_text() override;
+  int courier_index() override;
+  std::string tracking_text() override;
+
+ private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT handle(UINT message, WPARAM w, LPARAM l);
+  bool on_create();
+  void on_command(int id, int code);
+  void on_destroy();
+
+  void create_controls();
+  void place_below(HWND main_window);
+  void on_courier_chosen();
+
+  const WindowThread& thread_;
+  ExpressWindowEvents* events_ = nullptr;
+  HWND main_window_ = nullptr;
+  HWND window_ = nullptr;
+  FontHolder control_font_;
+  HWND courier_combo_ = nullptr;
+  HWND tracking_edit_ = nullptr;
+};
+
+}  // namespace quillmere::app

@@ -1,0 +1,27 @@
+// Start-up: the main window and its message loop; the process ends with exit code 0.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/application_win.h"
+#include "app/win32_support_win.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  quillmere::app::ComApartment com;
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_DATE_CLASSES |
+                                                   ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&classes);
+
+  auto application = std::make_shared<quillmere::app::Application>();
+  if (!application->start(instance)) return 1;
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}

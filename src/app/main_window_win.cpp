@@ -1,0 +1,279 @@
+#include "app/main_window_win.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <array>
+
+#include "app/control_ids.h"
+
+namespace quillmere::app {
+namespace {
+
+constexpr std::string_view kCaption = "Quillmere";
+constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 677, kOuterHeight = 573;
+
+// Containers' offsets in the client area.
+constexpr int kLoginFrameLeft = 8, kLoginFrameTop = 8;
+constexpr int kFunctionFrameLeft = 224, kFunctionFrameTop = 8;
+constexpr int kTabsLeft = 8, kTabsTop = 104;
+constexpr int kLogFrameLeft = 8, kLogFrameTop = 400;
+
+constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_CENTERIMAGE;
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+constexpr DWORD kLineEdit = ES_AUTOHSCROLL | WS_TABSTOP;
+constexpr DWORD kReport = LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP;
+
+// Texts are GBK.
+const std::array<ControlLayout, 18> kLayout = {{
+    {kLoginFrame, L"Button", BS_GROUPBOX, 0, 0, kLoginFrameLeft, kLoginFrameTop, 216, 80, ""},
+    {kAppKeyLabel, L"Static", kLabel, kLoginFrameLeft, kLoginFrameTop, 8, 16, 40, 24,
+     "APPKEY\xa3\xba"},  // APPKEY：
+    {kAppKeyEdit, L"Edit", kLineEdit, kLoginFrameLeft, kLoginFrameTop, 56, 16, 64, 24, ""},
+    {kLoginButton, L"Button", kButton, kLoginFrameLeft, kLoginFrameTop, 136, 16, 56, 24,
+     "\xb5\xc7\xc2\xbd"},  // 登陆
+    {kSecretLabel, L"Static", kLabel, kLoginFrameLeft, kLoginFrameTop, 8, 48, 48, 24,
+     "SECRET\xa3\xba"},  // SECRET：
+    {kSecretEdit, L"Edit", kLineEdit, kLoginFrameLeft, kLoginFrameTop, 56, 48, 144, 24, ""},
+    {kFunctionFrame, L"Button", BS_GROUPBOX, 0, 0, kFunctionFrameLeft, kFunctionFrameTop, 304, 80,
+     "\xb9\xa6\xc4\xdc\xc7\xf8"},  // 功能区
+    {kStartMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 16, 48, 64,
+     24, "\xbf\xaa\xca\xbc\xbc\xe0\xbf\xd8"},  // 开始监控
+    {kStopMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 88, 48, 56, 24,
+     "\xcd\xa3\xd6\xb9\xbc\xe0\xbf\xd8"},  // 停止监控
+    {kAddCardButton, L"Button", kButton | WS_DISABLED, kFunctionFrameLeft, kFunctionFrameTop, 152,
+     16, 80, 24, "\xcc\xed\xbc\xd3\xbf\xa8\xc3\xdc"},  // 添加卡密, never enabled
+    {kDatePicker, DATETIMEPICK_CLASSW, DTS_SHORTDATEFORMAT | WS_TABSTOP, kFunctionFrameLeft,
+     kFunctionFrameTop, 160, 48, 112, 24, ""},
+    {kFetchOrdersButton, L"Button", kButton, 0, 0, 240, 24, 64, 24,
+     "\xb6\xa9\xb5\xa5\xb2\xe9\xd1\xaf"},  // 订单查询
+    {kDeliverButton, L"Button", kButton, 0, 0, 312, 24, 56, 24, "\xb7\xa2\xbb\xf5"},  // 发货
+    {kTabs, WC_TABCONTROLW, WS_TABSTOP, 0, 0, kTabsLeft, kTabsTop, 640, 288, ""},
+    {kOrderList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
+    {kDeliveryList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
+    {kLogFrame, L"Button", BS_GROUPBOX, 0, 0, kLogFrameLeft, kLogFrameTop, 400, 144,
+     "\xb9\xa4\xd7\xf7\xc7\xf8"},  // 工作区
+    {kLogEdit, L"Edit", ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, kLogFrameLeft,
+     kLogFrameTop, 16, 16, 368, 112, ""},
+}};
+
+constexpr std::array<std::string_view, 2> kPages = {
+    "\xb6\xa9\xb5\xa5\xd7\xb4\xcc\xac",  // 订单状态
+    "\xb7\xa2\xbb\xf5\xd7\xb4\xcc\xac",  // 发货状态
+};
+
+constexpr std::array<ListColumn, 8> kOrderColumns = {{
+    {"ID", 40},
+    {"\xb6\xa9\xb5\xa5\xba\xc5", 110},          // 订单号
+    {"\xcf\xfa\xc1\xbf", 40},                   // 销量
+    {"\xc9\xcc\xc6\xb7\xc3\xfb", 170},          // 商品名
+    {"\xb8\xb6\xbf\xee\xd7\xb4\xcc\xac", 60},   // 付款状态
+    {"\xb7\xa2\xbb\xf5\xd7\xb4\xcc\xac", 60},   // 发货状态
+    {"\xc2\xf2\xbc\xd2\xc1\xf4\xd1\xd4", 60},   // 买家留言
+    {"\xc2\xf2\xbc\xd2\xce\xa2\xd0\xc5\xba\xc5", 75},  // 买家微信号
+}};
+
+constexpr std::array<ListColumn, 6> kDeliveryColumns = {{
+    {"\xd0\xf2\xba\xc5", 50},                   // 序号
+    {"\xb6\xa9\xb5\xa5\xba\xc5", 115},          // 订单号
+    {"\xca\xd6\xbb\xfa\xba\xc5", 115},          // 手机号
+    {"\xbf\xa8\xc3\xdc", 130},                  // 卡密
+    {"\xc9\xcc\xc6\xb7\xc3\xfb", 120},          // 商品名
+    {"\xd7\xb4\xcc\xac", 80},                   // 状态
+}};
+
+// 数据库打开失败！
+constexpr std::string_view kDatabaseOpenFailed =
+    "\xca\xfd\xbe\xdd\xbf\xe2\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc\xa3\xa1";
+
+constexpr UINT kWarningFlags = 0x30;  // OK button, exclamation icon
+
+}  // namespace
+
+bool MainWindow::register_class(HINSTANCE instance) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kMainWindowClass;
+  return RegisterClassExW(&window_class) != 0;
+}
+
+HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
+  events_ = &events;
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  HWND window = CreateWindowExW(0, kMainWindowClass, wide(kCaption).c_str(), style, kDesignLeft,
+                                kDesignTop, kOuterWidth, kOuterHeight, nullptr, nullptr, instance,
+                                this);
+  if (window == nullptr) return nullptr;
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+  return window;
+}
+
+LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, w, l);
+  return self->handle(message, w, l);
+}
+
+LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_CREATE:
+      return on_create() ? 0 : -1;
+    case WM_COMMAND:
+      on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l));
+      return 0;
+    case WM_NOTIFY:
+      return on_notify(*reinterpret_cast<const NMHDR*>(l));
+    case WM_CTLCOLORSTATIC:
+      // The read-only log keeps the look of a page, not of a disabled box.
+      if (reinterpret_cast<HWND>(l) == log_edit_) {
+        SetBkColor(reinterpret_cast<HDC>(w), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      break;
+    case kRunOnWindowThread:
+      thread_.run_sent(l);
+      return 0;
+    case WM_CLOSE:
+      on_close();
+      return 0;
+    case WM_DESTROY:
+      on_destroy();
+      return 0;
+  }
+  return DefWindowProcW(window_, message, w, l);
+}
+
+bool MainWindow::on_create() {
+  thread_.attach(window_);
+  control_font_.reset(create_control_font());
+  tab_font_.reset(create_tab_caption_font());
+  create_controls();
+  if (appkey_edit_ == nullptr || tabs_ == nullptr || log_edit_ == nullptr) return false;
+  open_database();
+  return true;
+}
+
+void MainWindow::create_controls() {
+  for (const ControlLayout& layout : kLayout) {
+    HWND control = create_control(window_, layout, layout.id == kTabs ? tab_font_.get()
+                                                                      : control_font_.get());
+    switch (layout.id) {
+      case kAppKeyEdit: appkey_edit_ = control; break;
+      case kSecretEdit: secret_edit_ = control; break;
+      case kDatePicker: date_picker_ = control; break;
+      case kTabs: tabs_ = control; break;
+      case kOrderList: order_list_.attach(control); break;
+      case kDeliveryList: delivery_list_.attach(control); break;
+      case kLogEdit: log_edit_ = control; break;
+    }
+  }
+  // Frames and the tab control lie under the controls placed on them.
+  for (int container : {kLoginFrame, kFunctionFrame, kLogFrame, kTabs}) {
+    SetWindowPos(GetDlgItem(window_, container), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+
+  for (std::size_t page = 0; page < kPages.size(); ++page) {
+    std::wstring caption = wide(kPages[page]);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    TabCtrl_InsertItem(tabs_, static_cast<int>(page), &item);
+  }
+  for (const ListColumn& column : kOrderColumns) order_list_.add_column(column);
+  for (const ListColumn& column : kDeliveryColumns) delivery_list_.add_column(column);
+  // The delivery action picks an order by its row, so a click anywhere on the row selects it.
+  ListView_SetExtendedListViewStyle(order_list_.handle(), LVS_EX_FULLROWSELECT);
+  show_page(0);
+
+  // A long day's log outgrows the default 32K characters.
+  SendMessageW(log_edit_, EM_SETLIMITTEXT, 0, 0);
+}
+
+void MainWindow::open_database() {
+  if (!database_.open(program_directory() + L"\\mydata.mdb"))
+    MessageBoxW(window_, wide(kDatabaseOpenFailed).c_str(), wide(kCaption).c_str(), kWarningFlags);
+}
+
+void MainWindow::show_page(int page) {
+  ShowWindow(order_list_.handle(), page == 0 ? SW_SHOW : SW_HIDE);
+  ShowWindow(delivery_list_.handle(), page == 1 ? SW_SHOW : SW_HIDE);
+}
+
+void MainWindow::on_command(int id, int code) {
+  if (code != BN_CLICKED || events_ == nullptr) return;
+  switch (id) {
+    case kLoginButton: events_->login_clicked(); break;
+    case kFetchOrdersButton: events_->fetch_orders_clicked(); break;
+    case kStartMonitorButton: events_->start_monitoring_clicked(); break;
+    case kStopMonitorButton: events_->stop_monitoring_clicked(); break;
+    case kDeliverButton: events_->deliver_clicked(); break;
+  }
+}
+
+LRESULT MainWindow::on_notify(const NMHDR& header) {
+  if (header.hwndFrom == tabs_ && header.code == TCN_SELCHANGE) show_page(TabCtrl_GetCurSel(tabs_));
+  return 0;
+}
+
+void MainWindow::on_close() {
+  if (events_ != nullptr) events_->main_window_closing();
+  DestroyWindow(window_);
+}
+
+void MainWindow::on_destroy() {
+  thread_.detach();
+  express_window_.close();
+  database_.close();
+  PostQuitMessage(0);
+}
+
+std::string MainWindow::appkey_text() {
+  return thread_.call([&] { return window_text(appkey_edit_); }, std::string());
+}
+
+std::string MainWindow::secret_text() {
+  return thread_.call([&] { return window_text(secret_edit_); }, std::string());
+}
+
+shop::Date MainWindow::chosen_date() {
+  return thread_.call(
+      [&] {
+        SYSTEMTIME chosen{};
+        if (DateTime_GetSystemtime(date_picker_, &chosen) != GDT_VALID) return shop::Date{};
+        return shop::Date{chosen.wYear, chosen.wMonth, chosen.wDay};
+      },
+      shop::Date{});
+}
+
+void MainWindow::append_log(std::string_view text) {
+  const std::wstring units = wide(text);
+  thread_.run([&] {
+    const int end = GetWindowTextLengthW(log_edit_);
+    SendMessageW(log_edit_, EM_SETSEL, end, end);
+    SendMessageW(log_edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(units.c_str()));
+    SendMessageW(log_edit_, EM_SCROLLCARET, 0, 0);
+  });
+}
+
+void MainWindow::show_message(std::string_view text, unsigned flags) {
+  const std::wstring units = wide(text);
+  thread_.run([&] { MessageBoxW(window_, units.c_str(), wide(kCaption).c_str(), flags); });
+}
+
+void MainWindow::open_express_window() {
+  thread_.run([&] { express_window_.open(window_); });
+}
+
+}  // namespace quillmere::app

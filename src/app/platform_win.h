@@ -1,0 +1,33 @@
+#pragma once
+// The network, the waits and the record file as the workflows see them.
+
+#include <string>
+#include <string_view>
+
+#include "shop/ports.h"
+
+namespace quillmere::app {
+
+class InternetNetwork final : public shop::Network {
+ public:
+  std::string fetch_page(const std::string& url) override;
+  std::string winhttp_fetch(const std::string& url) override;
+};
+
+class ResponsivePacing final : public shop::Pacing {
+ public:
+  void wait_ms(int milliseconds) override;
+  void process_pending_messages() override;
+};
+
+// A text file that is only ever appended to, and only when it already exists.
+class AppendOnlyRecordFile final : public shop::RecordFile {
+ public:
+  explicit AppendOnlyRecordFile(std::wstring path) : path_(std::move(path)) {}
+  bool append_if_exists(std::string_view line) override;
+
+ private:
+  std::wstring path_;
+};
+
+}  // namespace quillmere::app

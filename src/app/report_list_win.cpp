@@ -1,0 +1,92 @@
+#include "app/report_list_win.h"
+
+#include <commctrl.h>
+
+#include "app/win32_support_win.h"
+
+namespace quillmere::app {
+
+void ReportListView::add_column(const ListColumn& column) {
+  std::wstring title = wide(column.title);
+  LVCOLUMNW spec{};
+  spec.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  spec.pszText = title.data();
+  spec.cx = column.width;
+  spec.iSubItem = column_count();
+  ListView_InsertColumn(list_view_, spec.iSubItem, &spec);
+}
+
+int ReportListView::column_count() const {
+  return Header_GetItemCount(ListView_GetHeader(list_view_));
+}
+
+std::wstring ReportListView::cell_text(int row, int column) const {
+  if (row < 0 || row >= ListView_GetItemCount(list_view_) || column < 0 ||
+      column >= column_count())
+    return {};
+  std::wstring text(256, L'\0');
+  for (;;) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    item.cchTextMax = static_cast<int>(text.size());
+    const auto copied = static_cast<std::size_t>(
+        SendMessageW(list_view_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+    if (copied + 1 < text.size()) {
+      text.resize(copied);
+      return text;
+    }
+    text.resize(text.size() * 4);  // the cell may be longer than the buffer
+  }
+}
+
+int ReportListView::row_count() {
+  return thread_.call([&] { return ListView_GetItemCount(list_view_); }, 0);
+}
+
+int ReportListView::insert_row() {
+  return thread_.call(
+      [&] {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = ListView_GetItemCount(list_view_);
+        item.pszText = const_cast<wchar_t*>(L"");
+        return ListView_InsertItem(list_view_, &item);
+      },
+      -1);
+}
+
+void ReportListView::set_cell(int row, int column, std::string_view text) {
+  std::wstring units = wide(text);
+  thread_.run([&] {
+    if (row < 0 || row >= ListView_GetItemCount(list_view_)) return;
+    ListView_SetItemText(list_view_, row, column, units.data());
+  });
+}
+
+std::string ReportListView::cell(int row, int column) {
+  return gbk(thread_.call([&] { return cell_text(row, column); }, std::wstring()));
+}
+
+void ReportListView::delete_all() {
+  thread_.run([&] { ListView_DeleteAllItems(list_view_); });
+}
+
+int ReportListView::find_row(int column, std::string_view text) {
+  const std::wstring wanted = wide(text);
+  return thread_.call(
+      [&] {
+        const int rows = ListView_GetItemCount(list_view_);
+        for (int row = 0; row < rows; ++row) {
+          if (cell_text(row, column) == wanted) return row;
+        }
+        return -1;
+      },
+      -1);
+}
+
+int ReportListView::selected_row() {
+  return thread_.call([&] { return ListView_GetNextItem(list_view_, -1, LVNI_SELECTED); }, -1);
+}
+
+}  // namespace quillmere::app

@@ -1,0 +1,45 @@
+#pragma once
+// A report-style list view as the workflows see it, safe to use from any thread.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/window_thread_win.h"
+#include "shop/ports.h"
+
+namespace quillmere::app {
+
+struct ListColumn {
+  std::string_view title;  // GBK
+  int width;
+};
+
+class ReportListView final : public shop::ReportList {
+ public:
+  explicit ReportListView(const WindowThread& thread) : thread_(thread) {}
+
+  // On the window's thread, once the control exists.
+  void attach(HWND list_view) { list_view_ = list_view; }
+  void add_column(const ListColumn& column);
+  HWND handle() const { return list_view_; }
+
+  int row_count() override;
+  int insert_row() override;
+  void set_cell(int row, int column, std::string_view text) override;
+  std::string cell(int row, int column) override;
+  void delete_all() override;
+  int find_row(int column, std::string_view text) override;
+  int selected_row() override;
+
+ private:
+  // On the window's thread.
+  std::wstring cell_text(int row, int column) const;
+  int column_count() const;
+
+  const WindowThread& thread_;
+  HWND list_view_ = nullptr;
+};
+
+}  // namespace quillmere::app

@@ -1,0 +1,92 @@
+#pragma once
+// Small pieces every window file uses: GBK <-> UTF-16 at the Windows edge, owners of fonts,
+// COM and file handles, and building controls from a layout table.
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <string>
+#include <string_view>
+
+namespace quillmere::app {
+
+// Program text (GBK) as the W API wants it, and back.
+std::wstring wide(std::string_view gbk_text);
+std::string gbk(std::wstring_view wide_text);
+
+// The whole text of a window or control, as GBK.
+std::string window_text(HWND window);
+void set_window_text(HWND window, std::string_view gbk_text);
+
+// The folder of the running program, without a trailing backslash.
+std::wstring program_directory();
+
+class FontHolder {
+ public:
+  FontHolder() = default;
+  explicit FontHolder(HFONT font) : font_(font) {}
+  FontHolder(const FontHolder&) = delete;
+  FontHolder& operator=(const FontHolder&) = delete;
+  ~FontHolder() {
+    if (font_ != nullptr) DeleteObject(font_);
+  }
+  HFONT get() const { return font_; }
+  void reset(HFONT font) {
+    if (font_ != nullptr) DeleteObject(font_);
+    font_ = font;
+  }
+
+ private:
+  HFONT font_ = nullptr;
+};
+
+// "SimSun", 12 pixels, weight 400, GB2312: the tab captions' font.
+HFONT create_tab_caption_font();
+// A font with Chinese glyphs for every other control: the first installed of the faces the
+// shop owner's Windows is likely to have; the font mapper picks a GB2312 face otherwise.
+HFONT create_control_font();
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// COM for the calling thread for the holder's lifetime.
+class ComApartment {
+ public:
+  ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (initialised_) CoUninitialize();
+  }
+
+ private:
+  bool initialised_;
+};
+
+// One row of a window's layout: a control placed relative to its container, whose own
+// offset in the window's client area is `container_left`, `container_top`.
+struct ControlLayout {
+  int id;
+  const wchar_t* window_class;
+  DWORD style;
+  int container_left, container_top;
+  int left, top, width, height;
+  std::string_view text;  // GBK
+};
+
+HWND create_control(HWND parent, const ControlLayout& layout, HFONT font);
+
+}  // namespace quillmere::app
