@@ -59,24 +59,25 @@ const Tables& tables() {
 
 std::wstring decode(std::string_view bytes) {
   const Tables& t = tables();
-  std::wstring out;
-  out.reserve(bytes.size());
+  std::wstring out(bytes.size(), L'\0');
+  std::size_t n = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
+      out[n++] = static_cast<wchar_t>(b);
       continue;
     }
     if (i + 1 < bytes.size()) {
       const auto trail = static_cast<unsigned char>(bytes[i + 1]);
       if (const std::uint16_t u = t.to_unicode[b << 8 | trail]) {
-        out.push_back(static_cast<wchar_t>(u));
+        out[n++] = static_cast<wchar_t>(u);
         ++i;
         continue;
       }
     }
-    out.push_back(static_cast<wchar_t>(kEscapeBase + b));
+    out[n++] = static_cast<wchar_t>(kEscapeBase + b);
   }
+  out.resize(n);
   return out;
 }
 
@@ -98,6 +99,17 @@ std::string encode(std::wstring_view text) {
     }
   }
   return out;
+}
+
+}  // namespace quillmere::gbk
+
+namespace quillmere::gbk {
+
+std::size_t char_width(std::string_view bytes, std::size_t at) {
+  const auto b = static_cast<unsigned char>(bytes[at]);
+  if (b < 0x81 || at + 1 >= bytes.size()) return 1;
+  const auto trail = static_cast<unsigned char>(bytes[at + 1]);
+  return tables().to_unicode[b << 8 | trail] != 0 ? 2 : 1;
 }
 
 }  // namespace quillmere::gbk

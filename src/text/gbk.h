@@ -22,3 +22,11 @@ inline std::size_t byte_width(wchar_t unit) {
 std::string encode(std::wstring_view text);
 
 }  // namespace quillmere::gbk
+
+namespace quillmere::gbk {
+
+// How many bytes the character at `at` takes, by the same rule as `decode`: 2 for a lead
+// byte whose pair is a GBK character, else 1. `at` must lie inside `bytes`.
+std::size_t char_width(std::string_view bytes, std::size_t at);
+
+}  // namespace quillmere::gbk

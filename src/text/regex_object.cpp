@@ -4,6 +4,7 @@
 #include <array>
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include <boost/regex.hpp>
 
@@ -73,8 +74,20 @@ std::wstring translate_pattern(std::wstring_view p) {
 }  // namespace
 
 struct regex_object::Engine {
-  boost::wregex expression;
+  std::optional<detail::LiteralPattern> literal;  // the fast path, when the pattern allows it
+  boost::wregex expression;                        // otherwise the general engine
 };
+
+namespace {
+
+boost::wregex compile_general(const std::string& pattern, bool case_sensitive, bool multi_line) {
+  boost::regex_constants::syntax_option_type flags = boost::regex_constants::perl;
+  if (!case_sensitive) flags |= boost::regex_constants::icase;
+  if (!multi_line) flags |= boost::regex_constants::no_mod_m;
+  return boost::wregex(translate_pattern(gbk::decode(pattern)), flags);
+}
+
+}  // namespace
 
 regex_object::regex_object() {
 #ifdef _WIN32
@@ -102,12 +115,19 @@ bool regex_object::create(std::string_view pattern, std::string_view subject,
   subject_.assign(subject);
   if (subject_.size() >= std::numeric_limits<std::uint32_t>::max()) return false;
 
+  case_sensitive_ = case_sensitive;
+  multi_line_ = multi_line;
+
   auto engine = std::make_unique<Engine>();
+  engine->literal = detail::LiteralPattern::compile(pattern_, case_sensitive);
+  if (engine->literal) {
+    groups_ = engine->literal->group_count();
+    engine_ = std::move(engine);
+    engine_->literal->find(subject_, global, spans_);  // out of budget: the matches so far stand
+    return true;
+  }
   try {
-    boost::regex_constants::syntax_option_type flags = boost::regex_constants::perl;
-    if (!case_sensitive) flags |= boost::regex_constants::icase;
-    if (!multi_line) flags |= boost::regex_constants::no_mod_m;
-    engine->expression.assign(translate_pattern(gbk::decode(pattern_)), flags);
+    engine->expression = compile_general(pattern_, case_sensitive, multi_line);
   } catch (const std::exception&) {
     return false;
   }
@@ -167,7 +187,10 @@ std::string regex_object::replace(std::string_view replacement) const {
     auto flags = boost::regex_constants::format_default;
     if (!global_) flags |= boost::regex_constants::format_first_only;
     const std::wstring wide = gbk::decode(subject_);
-    return gbk::encode(boost::regex_replace(wide, engine_->expression, gbk::decode(replacement), flags));
+    const boost::wregex expression = engine_->literal
+                                         ? compile_general(pattern_, case_sensitive_, multi_line_)
+                                         : engine_->expression;
+    return gbk::encode(boost::regex_replace(wide, expression, gbk::decode(replacement), flags));
   } catch (const std::exception&) {
     return {};
   }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/literal_pattern.h"
+
 namespace quillmere {
 
 class regex_object {
@@ -35,11 +37,7 @@ class regex_object {
   int submatch_count() const;
 
  private:
-  struct Span {
-    std::uint32_t begin = 0;
-    std::uint32_t end = 0;
-    bool matched = false;
-  };
+  using Span = detail::MatchSpan;
   const Span* span(int match_index, int group_index) const;
   std::string text_of(const Span* s, int* position) const;
 
@@ -48,6 +46,8 @@ class regex_object {
   std::string pattern_;
   std::string subject_;
   bool global_ = true;
+  bool case_sensitive_ = false;
+  bool multi_line_ = true;
   std::size_t groups_ = 0;     // capture groups per match
   std::vector<Span> spans_;    // (groups_ + 1) spans per match: the whole match, then each group
 #ifdef _WIN32
