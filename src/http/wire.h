@@ -13,7 +13,7 @@ namespace quillmere {
 
 // A body larger than this is cut here: a server that never stops sending would otherwise
 // exhaust the 32-bit address space.
-inline constexpr std::size_t kMaxBodyBytes = 32u << 20;
+inline constexpr std::size_t kMaxBodyBytes = 16u << 20;
 
 // --- both routines ---
 

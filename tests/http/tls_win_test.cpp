@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "http/fetch_page.h"
+#include "http/loopback_server.h"
+#include "http/winhttp_fetch.h"
+
+namespace quillmere {
+namespace {
+
+using testing::LoopbackServer;
+using testing::ReceivedRequest;
+using testing::Reply;
+
+// The ports of the loopback TLS peers that ctest's fixture starts: a certificate signed by
+// a CA trusted in this Wine prefix, one that nothing trusts, and the plain port behind both.
+struct TlsPorts {
+  int trusted = 0;
+  int untrusted = 0;
+  int plain = 0;
+};
+
+bool read_ports(TlsPorts& ports) {
+  const char* file = std::getenv("QUILLMERE_TLS_PORTS");
+  if (file == nullptr) return false;
+  std::ifstream in(std::string("Z:") + file);
+  return static_cast<bool>(in >> ports.trusted >> ports.untrusted >> ports.plain);
+}
+
+class tls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("QUILLMERE_TLS_PORTS") == nullptr) {
+      GTEST_SKIP() << "run through ctest, whose fixture starts the TLS peers";
+    }
+    ASSERT_TRUE(read_ports(ports_));
+  }
+  std::string url(int port, const std::string& path) const {
+    return "https://localhost:" + std::to_string(port) + path;
+  }
+  TlsPorts ports_;
+};
+
+Reply secret(const ReceivedRequest&) {
+  Reply r;
+  r.head = "HTTP/1.1 200 OK\r\nSet-Cookie: t=1; Secure";
+  r.body = "secret";
+  return r;
+}
+
+TEST_F(tls, both_routines_complete_an_exchange_with_a_trusted_peer) {
+  LoopbackServer server(secret, static_cast<unsigned short>(ports_.plain));
+  ASSERT_TRUE(server.listening());
+
+  std::string new_cookies;
+  EXPECT_EQ(fetch_page(url(ports_.trusted, "/wininet?x=1"), 0, {}, nullptr, &new_cookies),
+            "secret");
+  EXPECT_EQ(new_cookies, "t=1");
+
+  std::string status;
+  std::string body;
+  EXPECT_EQ(winhttp_fetch(url(ports_.trusted, "/winhttp?y=2"), 1, "a=1", nullptr, nullptr, {},
+                          nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status, &body),
+            "secret");
+  EXPECT_EQ(status, "200 OK");
+  EXPECT_EQ(body, "secret");
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].request_line, "GET /wininet?x=1 HTTP/1.1");
+  EXPECT_EQ(requests[1].request_line, "POST /winhttp?y=2 HTTP/1.1");
+  EXPECT_EQ(requests[1].body, "a=1");
+}
+
+TEST_F(tls, an_untrusted_certificate_gives_nothing_back) {
+  LoopbackServer server(secret, static_cast<unsigned short>(ports_.plain));
+  ASSERT_TRUE(server.listening());
+
+  std::string new_cookies = "unset";
+  EXPECT_EQ(fetch_page(url(ports_.untrusted, "/wininet"), 0, {}, nullptr, &new_cookies), "");
+  EXPECT_EQ(new_cookies, "");
+
+  std::string status;
+  std::string body = "unset";
+  EXPECT_EQ(winhttp_fetch(url(ports_.untrusted, "/winhttp"), 0, {}, nullptr, nullptr, {},
+                          nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status, &body),
+            "");
+  EXPECT_EQ(status.substr(0, 4), "711 ") << status;
+  EXPECT_EQ(body, "unset");
+
+  EXPECT_TRUE(server.requests().empty());
+}
+
+}  // namespace
+}  // namespace quillmere
