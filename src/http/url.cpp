@@ -1,6 +1,7 @@
 #include "http/url.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "text/text_between.h"
 
@@ -12,6 +13,24 @@ std::string lower_ascii(std::string_view text) {
   std::transform(out.begin(), out.end(), out.begin(),
                  [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
   return out;
+}
+
+// First position of `needle` in `text` (both lower case), in linear time whatever the input:
+// a host can be as long as the URL, and a naive search over a long, repetitive URL is quadratic.
+std::size_t find_linear(std::string_view text, std::string_view needle) {
+  if (needle.empty()) return 0;
+  std::vector<std::size_t> border(needle.size(), 0);
+  for (std::size_t i = 1, k = 0; i < needle.size(); ++i) {
+    while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
+    if (needle[i] == needle[k]) ++k;
+    border[i] = k;
+  }
+  for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+    while (k > 0 && text[i] != needle[k]) k = border[k - 1];
+    if (text[i] == needle[k]) ++k;
+    if (k == needle.size()) return i + 1 - k;
+  }
+  return std::string_view::npos;
 }
 
 bool starts_with_https(std::string_view url) {
@@ -54,7 +73,7 @@ int url_port(std::string_view url) {
 
 std::string url_path(std::string_view url) {
   const std::string host = url_host(url);
-  const std::size_t at = find_ignore_case(url, host);
+  const std::size_t at = find_linear(lower_ascii(url), host);
   if (at == std::string_view::npos) return "/";
   const std::size_t slash = url.find('/', at + host.size());
   return slash == std::string_view::npos ? std::string("/") : std::string(url.substr(slash));
