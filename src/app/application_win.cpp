@@ -3,16 +3,13 @@
 #include <thread>
 
 #include "app/win32_support_win.h"
+#include "shop/texts.h"
+#include "shop/workflows.h"
 
 namespace quillmere::app {
-namespace {
 
-// 发货记录.txt
-constexpr std::string_view kRecordFileName = "\xb7\xa2\xbb\xf5\xbc\xc7\xc2\xbc.txt";
-
-}  // namespace
-
-Application::Application() : record_file_(program_directory() + L"/" + wide(kRecordFileName)) {}
+Application::Application()
+    : record_file_(program_directory() + L"/" + wide(shop::texts::kRecordFileName)) {}
 
 bool Application::start(HINSTANCE instance) {
   if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance))
@@ -25,35 +22,34 @@ bool Application::start(HINSTANCE instance) {
 // application alive for as long as it runs, even past the window's end.
 void Application::login_clicked() {
   std::thread([self = shared_from_this()] {
-    // PENDING-SHOP: the login workflow.
+    shop::run_login(self->session_, self->main_window_, self->network_);
   }).detach();
 }
 
 void Application::fetch_orders_clicked() {
   std::thread([self = shared_from_this()] {
-    // PENDING-SHOP: the retrieval workflow.
+    shop::run_order_retrieval(self->session_, self->main_window_, self->network_, self->pacing_);
   }).detach();
 }
 
 void Application::start_monitoring_clicked() {
-  // PENDING-SHOP: the monitoring loop, on this thread.
+  shop::run_monitoring(session_, main_window_, network_, pacing_);
 }
 
 void Application::stop_monitoring_clicked() {
-  // PENDING-SHOP: stop monitoring.
+  shop::stop_monitoring(session_);
 }
 
 void Application::deliver_clicked() {
-  // PENDING-SHOP: the deliver button's check, then the express window.
-  main_window_.open_express_window();
+  shop::on_deliver_button(main_window_);
 }
 
 void Application::main_window_closing() {
-  // PENDING-SHOP: clear the monitoring flag.
+  shop::on_main_window_closed(session_);
 }
 
 void Application::confirm_clicked() {
-  // PENDING-SHOP: the delivery confirmation.
+  shop::on_confirm_delivery(session_, main_window_, express_window_, network_, record_file_);
 }
 
 }  // namespace quillmere::app

@@ -9,6 +9,7 @@
 #include "app/main_window_win.h"
 #include "app/platform_win.h"
 #include "app/window_thread_win.h"
+#include "shop/session.h"
 
 namespace quillmere::app {
 
@@ -36,6 +37,7 @@ class Application final : public MainWindowEvents,
   InternetNetwork network_;
   ResponsivePacing pacing_;
   AppendOnlyRecordFile record_file_;
+  shop::Session session_;
 };
 
 }  // namespace quillmere::app

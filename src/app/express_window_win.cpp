@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/control_ids.h"
-#include "app/courier_entries_win.h"
+#include "shop/couriers.h"
 
 namespace quillmere::app {
 namespace {
@@ -113,7 +113,7 @@ void ExpressWindow::create_controls() {
   }
   SetWindowPos(GetDlgItem(window_, kExpressFrame), HWND_BOTTOM, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  for (std::string_view entry : courier_entries())
+  for (std::string_view entry : shop::kCouriers)
     ComboBox_AddString(courier_combo_, wide(entry).c_str());
 }
 
@@ -133,7 +133,8 @@ void ExpressWindow::on_command(int id, int code) {
 void ExpressWindow::on_courier_chosen() {
   const int index = ComboBox_GetCurSel(courier_combo_);
   if (index < 0) return;  // nothing chosen: the box keeps its state
-  EnableWindow(tracking_edit_, courier_needs_tracking_number(index));
+  // Entry 0 ships without logistics, so there is no tracking number to type.
+  EnableWindow(tracking_edit_, index >= 1);
 }
 
 void ExpressWindow::on_destroy() {

@@ -13,6 +13,7 @@
 #include "app/report_list_win.h"
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
+#include "shop/order_index.h"
 #include "shop/ports.h"
 
 namespace quillmere::app {
@@ -44,7 +45,7 @@ class MainWindow final : public shop::MainWindow {
   std::string secret_text() override;
   shop::Date chosen_date() override;
   void append_log(std::string_view text) override;
-  shop::ReportList& order_list() override { return order_list_; }
+  shop::ReportList& order_list() override { return indexed_orders_; }
   shop::ReportList& delivery_list() override { return delivery_list_; }
   void show_message(std::string_view text, unsigned flags) override;
   void open_express_window() override;
@@ -75,6 +76,7 @@ class MainWindow final : public shop::MainWindow {
   HWND tabs_ = nullptr;
   HWND log_edit_ = nullptr;
   ReportListView order_list_;
+  shop::IndexedOrderList indexed_orders_{order_list_};
   ReportListView delivery_list_;
   DatabaseConnection database_;
 };

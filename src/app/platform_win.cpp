@@ -20,20 +20,32 @@ void ResponsivePacing::wait_ms(int milliseconds) { responsive_wait(milliseconds)
 void ResponsivePacing::process_pending_messages() { quillmere::process_pending_messages(); }
 
 bool AppendOnlyRecordFile::append_if_exists(std::string_view line) {
-  // FILE_APPEND_DATA alone: every write lands at the end, so what the file holds stays as it is.
-  FileHandle file(CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (line.size() > MAXDWORD) return false;
+  // FILE_APPEND_DATA alone: the write lands at the end whatever happens, so what the file
+  // holds stays as it is; OPEN_EXISTING, so a missing file is never created.
+  FileHandle file(CreateFileW(path_.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
-  std::size_t written_total = 0;
-  while (written_total < line.size()) {
-    DWORD written = 0;
-    const auto remaining = static_cast<DWORD>(line.size() - written_total);
-    if (!WriteFile(file.get(), line.data() + written_total, remaining, &written, nullptr) ||
-        written == 0)
-      return false;
-    written_total += written;
-  }
-  return true;
+  LARGE_INTEGER earlier_length{};
+  if (!GetFileSizeEx(file.get(), &earlier_length)) return false;
+  DWORD written = 0;
+  const bool complete =
+      WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+      written == line.size();
+  if (complete) return true;
+  if (written > 0) cut_back(earlier_length.QuadPart);
+  return false;
+}
+
+// A line cut short by a full disk would glue itself to the next one: take it back out.
+void AppendOnlyRecordFile::cut_back(long long length) {
+  FileHandle file(CreateFileW(path_.c_str(), FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return;
+  LARGE_INTEGER end{};
+  end.QuadPart = length;
+  if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
 }
 
 }  // namespace quillmere::app

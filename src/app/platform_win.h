@@ -27,6 +27,8 @@ class AppendOnlyRecordFile final : public shop::RecordFile {
   bool append_if_exists(std::string_view line) override;
 
  private:
+  void cut_back(long long length);
+
   std::wstring path_;
 };
 

@@ -1,0 +1,292 @@
+#include "app_driver_win.h"
+
+#include <commctrl.h>
+
+#include <thread>
+
+namespace quillmere::testing {
+namespace {
+
+struct FoundWindow {
+  DWORD process;
+  const wchar_t* window_class;
+  HWND found;
+};
+
+BOOL CALLBACK match_top_window(HWND window, LPARAM context) {
+  auto& wanted = *reinterpret_cast<FoundWindow*>(context);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (process == wanted.process && IsWindowVisible(window) &&
+      lstrcmpiW(name, wanted.window_class) == 0) {
+    wanted.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND find_top_window(DWORD process, const wchar_t* window_class) {
+  FoundWindow wanted{process, window_class, nullptr};
+  EnumWindows(match_top_window, reinterpret_cast<LPARAM>(&wanted));
+  return wanted.found;
+}
+
+BOOL CALLBACK note_visible_icon(HWND child, LPARAM found) {
+  wchar_t name[16] = {};
+  GetClassNameW(child, name, 16);
+  const LONG style = GetWindowLongW(child, GWL_STYLE);
+  if (lstrcmpiW(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
+      SendMessageW(child, STM_GETICON, 0, 0) != 0)
+    *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
+}  // namespace
+
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() > end) return condition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+std::wstring utf16(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring units(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), units.data(), n);
+  return units;
+}
+
+std::string utf8(const std::wstring& units) {
+  if (units.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), bytes.data(), n,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring text_of(HWND window) {
+  const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+void set_text(HWND window, const std::wstring& text) {
+  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+class AppProcess::RemoteBuffer {
+ public:
+  RemoteBuffer(HANDLE process, std::size_t size)
+      : process_(process),
+        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+  ~RemoteBuffer() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+  void write(std::size_t offset, const void* data, std::size_t size) const {
+    WriteProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+  void read(std::size_t offset, void* data, std::size_t size) const {
+    ReadProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+AppProcess::AppProcess(const std::wstring& program, const std::wstring& folder) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring copy = folder + L"\\quillmere.exe";
+  if (!CopyFileW(program.c_str(), copy.c_str(), FALSE)) return;
+  std::wstring command = L"\"" + copy + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (!CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process_))
+    process_ = {};
+}
+
+AppProcess::~AppProcess() {
+  if (process_.hProcess == nullptr) return;
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+MessageBoxSeen AppProcess::message_box(std::chrono::milliseconds limit) {
+  MessageBoxSeen seen;
+  wait_until([&] { return (seen.box = find_top_window(id(), L"#32770")) != nullptr; }, limit);
+  if (seen.box == nullptr) return seen;
+  // The text control of a message box has the id 0xFFFF on Windows and under Wine.
+  wait_until([&] { return !(seen.text = text_of(GetDlgItem(seen.box, 0xFFFF))).empty(); }, 2s);
+  EnumChildWindows(seen.box, note_visible_icon, reinterpret_cast<LPARAM>(&seen.has_icon));
+  return seen;
+}
+
+void AppProcess::dismiss(const MessageBoxSeen& seen) {
+  if (seen.box == nullptr) return;
+  PostMessageW(seen.box, WM_COMMAND, IDOK, 0);
+  wait_until([&] { return !IsWindow(seen.box); }, 5s);
+}
+
+HWND AppProcess::top_window(const wchar_t* window_class, std::chrono::milliseconds limit) {
+  HWND found = nullptr;
+  wait_until([&] { return (found = find_top_window(id(), window_class)) != nullptr; }, limit);
+  return found;
+}
+
+long AppProcess::exit_code(std::chrono::milliseconds limit) {
+  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+    return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return static_cast<long>(code);
+}
+
+int AppProcess::row_count(HWND list) const {
+  return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring AppProcess::cell(HWND list, int row, int column) const {
+  constexpr int kChars = 1024;
+  RemoteBuffer remote(process_.hProcess, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVITEMW)));
+  item.cchTextMax = kChars;
+  remote.write(0, &item, sizeof item);
+  const auto copied = SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  std::wstring text(static_cast<std::size_t>(copied), L'\0');
+  remote.read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
+  return text;
+}
+
+std::wstring AppProcess::column_title(HWND list, int column) const {
+  constexpr int kChars = 256;
+  RemoteBuffer remote(process_.hProcess, sizeof(LVCOLUMNW) + kChars * sizeof(wchar_t));
+  LVCOLUMNW spec{};
+  spec.mask = LVCF_TEXT;
+  spec.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVCOLUMNW)));
+  spec.cchTextMax = kChars;
+  remote.write(0, &spec, sizeof spec);
+  if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(remote.at(0)))) return {};
+  std::wstring text(kChars, L'\0');
+  remote.read(sizeof(LVCOLUMNW), text.data(), text.size() * sizeof(wchar_t));
+  text.resize(wcsnlen(text.c_str(), kChars));
+  return text;
+}
+
+int AppProcess::column_width(HWND list, int column) const {
+  return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+void AppProcess::select_row(HWND list, int row) const {
+  RemoteBuffer remote(process_.hProcess, sizeof(LVITEMW));
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  remote.write(0, &item, sizeof item);
+  SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)));
+}
+
+void AppProcess::clear_selection(HWND list) const {
+  RemoteBuffer remote(process_.hProcess, sizeof(LVITEMW));
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED;
+  remote.write(0, &item, sizeof item);
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
+}
+
+void AppProcess::set_date(HWND picker, int year, int month, int day) const {
+  RemoteBuffer remote(process_.hProcess, sizeof(SYSTEMTIME));
+  SYSTEMTIME chosen{};
+  chosen.wYear = static_cast<WORD>(year);
+  chosen.wMonth = static_cast<WORD>(month);
+  chosen.wDay = static_cast<WORD>(day);
+  chosen.wHour = 12;
+  remote.write(0, &chosen, sizeof chosen);
+  SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.at(0)));
+}
+
+void AppProcess::choose_entry(HWND combo, int index) const {
+  SendMessageW(combo, CB_SETCURSEL, index, 0);
+  SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+}
+
+std::wstring AppProcess::entry_text(HWND combo, int index) const {
+  const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+RECT client_rect_of(HWND window, HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+bool save_window_bitmap(HWND window, const std::wstring& path) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, previous);
+
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+  std::vector<char> pixels(stride * static_cast<DWORD>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+            reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER file_header{};
+  file_header.bfType = 0x4D42;
+  file_header.bfOffBits = sizeof file_header + sizeof info;
+  file_header.bfSize = file_header.bfOffBits + static_cast<DWORD>(pixels.size());
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, &file_header, sizeof file_header, &written, nullptr) &&
+            WriteFile(file, &info, sizeof info, &written, nullptr) &&
+            WriteFile(file, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace quillmere::testing

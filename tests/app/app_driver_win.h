@@ -1,0 +1,81 @@
+#pragma once
+// Drives a running quillmere.exe from outside, as a person would: through its windows'
+// messages, reading back what the windows show. Texts come and go as UTF-16.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillmere::testing {
+
+using namespace std::chrono_literals;
+
+// Polls `condition` until it holds or `limit` passes; the last answer.
+bool wait_until(const std::function<bool()>& condition,
+                std::chrono::milliseconds limit = std::chrono::milliseconds(15000));
+
+std::wstring utf16(const std::string& utf8);
+std::string utf8(const std::wstring& units);
+
+std::wstring text_of(HWND window);
+void set_text(HWND window, const std::wstring& text);
+// Posts the click, so a handler that runs long (monitoring) does not hold the caller.
+void click(HWND button);
+
+// A message box of the program: its text and whether it shows an icon.
+struct MessageBoxSeen {
+  HWND box = nullptr;
+  std::wstring text;
+  bool has_icon = false;
+};
+
+class AppProcess {
+ public:
+  // Copies the program into `folder` (Windows path) and starts it there.
+  AppProcess(const std::wstring& program, const std::wstring& folder);
+  ~AppProcess();
+  AppProcess(const AppProcess&) = delete;
+  AppProcess& operator=(const AppProcess&) = delete;
+
+  bool started() const { return process_.hProcess != nullptr; }
+  // The next message box the program shows, waited for up to `limit`; box null when none.
+  MessageBoxSeen message_box(std::chrono::milliseconds limit = std::chrono::milliseconds(15000));
+  // Presses OK on the box and waits for it to go.
+  void dismiss(const MessageBoxSeen& seen);
+  // The top-level window of `window_class` once it exists; null after `limit`.
+  HWND top_window(const wchar_t* window_class,
+                  std::chrono::milliseconds limit = std::chrono::milliseconds(15000));
+  HWND control(HWND window, int id) const { return GetDlgItem(window, id); }
+  // Exit code once the process has ended within `limit`; -1 otherwise.
+  long exit_code(std::chrono::milliseconds limit);
+
+  // List views and the date picker: their data lives in the program's memory.
+  int row_count(HWND list) const;
+  std::wstring cell(HWND list, int row, int column) const;
+  std::wstring column_title(HWND list, int column) const;
+  int column_width(HWND list, int column) const;
+  void select_row(HWND list, int row) const;
+  void clear_selection(HWND list) const;
+  void set_date(HWND picker, int year, int month, int day) const;
+  // Chooses a courier entry as a person would (the selection-change notice included).
+  void choose_entry(HWND combo, int index) const;
+  std::wstring entry_text(HWND combo, int index) const;
+
+  DWORD id() const { return process_.dwProcessId; }
+
+ private:
+  // Memory in the program's process for one exchange.
+  class RemoteBuffer;
+  PROCESS_INFORMATION process_{};
+};
+
+// The rectangle of `control` in `window`'s client coordinates.
+RECT client_rect_of(HWND window, HWND control);
+
+// Writes what the screen shows of `window` as a 24-bit BMP file.
+bool save_window_bitmap(HWND window, const std::wstring& path);
+
+}  // namespace quillmere::testing

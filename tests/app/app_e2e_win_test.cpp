@@ -1,0 +1,450 @@
+// quillmere.exe end to end: the real windows, driven through their messages, against the
+// sandbox platform on loopback.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/control_ids.h"
+#include "app_driver_win.h"
+#include "http/fetch_page.h"
+#include "text/text_between.h"
+
+namespace quillmere::testing {
+namespace {
+
+using namespace app;
+
+std::wstring windows_path(std::string unix_path) {
+  for (char& c : unix_path)
+    if (c == '/') c = '\\';
+  return utf16("Z:" + unix_path);
+}
+
+const std::wstring kProgram = windows_path(QUILLMERE_E2E_APP);
+const std::wstring kRunFolder = windows_path(QUILLMERE_E2E_RUN_DIR);
+const std::string kSandbox = "http://127.0.0.1:" + std::to_string(QUILLMERE_E2E_PORT);
+const std::wstring kRecordFile = L"\\\u53d1\u8d27\u8bb0\u5f55.txt";  // 发货记录.txt
+
+constexpr char kAppKey[] = "688001";
+constexpr char kSecret[] = "quillmere-demo-secret";
+
+// The sandbox's control endpoints; their replies are UTF-8 JSON.
+std::string sandbox(const std::string& path_and_query) { return fetch_page(kSandbox + path_and_query); }
+
+// A new order on `date` ("2030-3-7"); its order id.
+std::string add_order(const std::string& date, bool paid, const std::string& item_name_query) {
+  const std::string reply = sandbox("/sandbox/add-order?date=" + date + "&paid=" +
+                                    (paid ? "1" : "0") + "&quantity=2&item_name=" + item_name_query);
+  return text_between(reply, "\"order_id\":\"", "\"");
+}
+
+// 手工皂 (handmade soap), percent-encoded UTF-8 for the control query.
+constexpr char kSoapQuery[] = "%E6%89%8B%E5%B7%A5%E7%9A%82";
+const std::wstring kSoap = L"\u624b\u5de5\u7682";
+
+std::string read_file(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes(1 << 16, '\0');
+  DWORD read = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  bytes.resize(read);
+  return bytes;
+}
+
+void write_file(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// Where screenshots go when they are asked for (the docs' pictures); none otherwise.
+std::wstring screenshot_folder() {
+  wchar_t folder[MAX_PATH] = {};
+  return GetEnvironmentVariableW(L"QUILLMERE_SCREENSHOT_DIR", folder, MAX_PATH) ? folder : L"";
+}
+
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = kRunFolder + L"\\" + utf16(std::string(info->test_suite_name()) + "." + info->name());
+    CreateDirectoryW(kRunFolder.c_str(), nullptr);
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    DeleteFileW((folder_ + kRecordFile).c_str());
+    app_ = std::make_unique<AppProcess>(kProgram, folder_);
+    ASSERT_TRUE(app_->started());
+    // There is no mydata.mdb beside the copy (and no Jet provider under Wine).
+    const MessageBoxSeen database = app_->message_box();
+    ASSERT_NE(database.box, nullptr) << "no database warning";
+    EXPECT_EQ(database.text, L"\u6570\u636e\u5e93\u6253\u5f00\u5931\u8d25\uff01");  // 数据库打开失败！
+    EXPECT_TRUE(database.has_icon);
+    app_->dismiss(database);
+    main_ = app_->top_window(kMainWindowClass);
+    ASSERT_NE(main_, nullptr);
+    log_ = control(kLogEdit);
+    orders_ = control(kOrderList);
+    deliveries_ = control(kDeliveryList);
+  }
+
+  HWND control(int id) const { return GetDlgItem(main_, id); }
+  std::string log() const { return utf8(text_of(log_)); }
+  bool log_ends_with(const std::string& tail) const {
+    const std::string text = log();
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  }
+
+  void log_in() {
+    set_text(control(kAppKeyEdit), utf16(kAppKey));
+    set_text(control(kSecretEdit), utf16(kSecret));
+    click(control(kLoginButton));
+    ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"登陆成功\r\n")); })) << log();
+  }
+
+  void fetch_day(int year, int month, int day) {
+    app_->set_date(control(kDatePicker), year, month, day);
+    click(control(kFetchOrdersButton));
+  }
+
+  static std::string u8str(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+  void screenshot(HWND window, const wchar_t* name) {
+    const std::wstring folder = screenshot_folder();
+    if (folder.empty()) return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(700);
+    save_window_bitmap(window, folder + L"\\" + name);
+  }
+
+  std::wstring folder_;
+  std::unique_ptr<AppProcess> app_;
+  HWND main_ = nullptr;
+  HWND log_ = nullptr;
+  HWND orders_ = nullptr;
+  HWND deliveries_ = nullptr;
+};
+
+struct Placed {
+  int id;
+  int left, top, width, height;
+};
+
+TEST_F(AppTest, main_window_shows_every_control_where_the_layout_puts_it) {
+  EXPECT_EQ(text_of(main_), L"Quillmere");
+  RECT outer{};
+  GetWindowRect(main_, &outer);
+  EXPECT_EQ(outer.right - outer.left, 677);
+  EXPECT_EQ(outer.bottom - outer.top, 573);
+  // Frame and tab-page offsets added in: (8,8) login frame, (224,8) function frame,
+  // (8,104) tab control, (8,400) log frame.
+  const Placed layout[] = {
+      {kLoginFrame, 8, 8, 216, 80},          {kAppKeyLabel, 16, 24, 40, 24},
+      {kAppKeyEdit, 64, 24, 64, 24},         {kLoginButton, 144, 24, 56, 24},
+      {kSecretLabel, 16, 56, 48, 24},        {kSecretEdit, 64, 56, 144, 24},
+      {kFunctionFrame, 224, 8, 304, 80},     {kStartMonitorButton, 240, 56, 64, 24},
+      {kStopMonitorButton, 312, 56, 56, 24}, {kAddCardButton, 376, 24, 80, 24},
+      {kDatePicker, 384, 56, 112, 24},       {kFetchOrdersButton, 240, 24, 64, 24},
+      {kDeliverButton, 312, 24, 56, 24},     {kTabs, 8, 104, 640, 288},
+      {kOrderList, 16, 136, 624, 248},       {kLogFrame, 8, 400, 400, 144},
+      {kLogEdit, 24, 416, 368, 112},
+  };
+  for (const Placed& placed : layout) {
+    const RECT rect = client_rect_of(main_, control(placed.id));
+    EXPECT_EQ(rect.left, placed.left) << placed.id;
+    EXPECT_EQ(rect.top, placed.top) << placed.id;
+    EXPECT_EQ(rect.right - rect.left, placed.width) << placed.id;
+    EXPECT_EQ(rect.bottom - rect.top, placed.height) << placed.id;
+  }
+  EXPECT_EQ(text_of(control(kAppKeyLabel)), L"APPKEY\uff1a");
+  EXPECT_EQ(text_of(control(kSecretLabel)), L"SECRET\uff1a");
+  EXPECT_EQ(text_of(control(kLoginButton)), L"\u767b\u9646");                  // 登陆
+  EXPECT_EQ(text_of(control(kFunctionFrame)), L"\u529f\u80fd\u533a");          // 功能区
+  EXPECT_EQ(text_of(control(kFetchOrdersButton)), L"\u8ba2\u5355\u67e5\u8be2");  // 订单查询
+  EXPECT_EQ(text_of(control(kLogFrame)), L"\u5de5\u4f5c\u533a");               // 工作区
+  EXPECT_EQ(text_of(log_), L"");
+  EXPECT_FALSE(IsWindowEnabled(control(kAddCardButton)));
+  EXPECT_TRUE(IsWindowEnabled(control(kLoginButton)));
+
+  HWND tabs = control(kTabs);
+  EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+
+  const wchar_t* order_titles[] = {L"ID", L"\u8ba2\u5355\u53f7", L"\u9500\u91cf", L"\u5546\u54c1\u540d",
+                                   L"\u4ed8\u6b3e\u72b6\u6001", L"\u53d1\u8d27\u72b6\u6001",
+                                   L"\u4e70\u5bb6\u7559\u8a00", L"\u4e70\u5bb6\u5fae\u4fe1\u53f7"};
+  const int order_widths[] = {40, 110, 40, 170, 60, 60, 60, 75};
+  for (int column = 0; column < 8; ++column) {
+    EXPECT_EQ(app_->column_title(orders_, column), order_titles[column]);
+    EXPECT_EQ(app_->column_width(orders_, column), order_widths[column]);
+  }
+  EXPECT_EQ(app_->column_title(orders_, 8), L"");
+  const wchar_t* delivery_titles[] = {L"\u5e8f\u53f7", L"\u8ba2\u5355\u53f7", L"\u624b\u673a\u53f7",
+                                      L"\u5361\u5bc6", L"\u5546\u54c1\u540d", L"\u72b6\u6001"};
+  const int delivery_widths[] = {50, 115, 115, 130, 120, 80};
+  for (int column = 0; column < 6; ++column) {
+    EXPECT_EQ(app_->column_title(deliveries_, column), delivery_titles[column]);
+    EXPECT_EQ(app_->column_width(deliveries_, column), delivery_widths[column]);
+  }
+  EXPECT_TRUE(SendMessageW(orders_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+  EXPECT_EQ(app_->row_count(orders_), 0);
+  EXPECT_TRUE(IsWindowVisible(orders_));
+  EXPECT_FALSE(IsWindowVisible(deliveries_));
+}
+
+TEST_F(AppTest, login_logs_its_outcome_and_a_refused_secret_fails) {
+  set_text(control(kAppKeyEdit), utf16(kAppKey));
+  set_text(control(kSecretEdit), L"not-the-secret");
+  click(control(kLoginButton));
+  EXPECT_TRUE(wait_until([&] { return log() == u8str(u8"登陆失败\r\n"); })) << log();
+  set_text(control(kSecretEdit), utf16(kSecret));
+  click(control(kLoginButton));
+  EXPECT_TRUE(wait_until([&] { return log() == u8str(u8"登陆失败\r\n登陆成功\r\n"); })) << log();
+}
+
+TEST_F(AppTest, retrieval_before_login_shows_the_missing_login_box) {
+  fetch_day(2030, 1, 5);
+  const MessageBoxSeen box = app_->message_box();
+  ASSERT_NE(box.box, nullptr);
+  EXPECT_EQ(utf8(box.text), u8str(u8"请登陆微店API,在获取订单"));
+  EXPECT_FALSE(box.has_icon);
+  app_->dismiss(box);
+  EXPECT_EQ(app_->row_count(orders_), 0);
+}
+
+TEST_F(AppTest, retrieval_lists_every_order_of_the_day_and_an_empty_day_says_so) {
+  const std::string first = add_order("2030-3-7", true, kSoapQuery);
+  const std::string second = add_order("2030-3-7", false, kSoapQuery);
+  const std::string third = add_order("2030-3-7", true, kSoapQuery);
+  ASSERT_FALSE(first.empty());
+  log_in();
+  fetch_day(2030, 3, 7);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty(); }))
+      << app_->row_count(orders_);
+  const std::string ids[] = {first, second, third};
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(app_->cell(orders_, row, 0), std::to_wstring(row + 1));
+    EXPECT_EQ(utf8(app_->cell(orders_, row, 1)), ids[row]);
+    EXPECT_EQ(app_->cell(orders_, row, 2), L"2");
+    EXPECT_EQ(app_->cell(orders_, row, 3), kSoap);
+  }
+  EXPECT_EQ(utf8(app_->cell(orders_, 0, 4)), u8str(u8"已付款"));
+  EXPECT_NE(utf8(app_->cell(orders_, 1, 4)), u8str(u8"已付款"));
+  EXPECT_TRUE(log_ends_with(u8str(u8"成功获取2030-3-7订单\r\n"))) << log();
+  screenshot(main_, L"main-window.bmp");
+
+  fetch_day(2031, 1, 2);
+  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"2031-1-2暂时还没有订单\r\n")); })) << log();
+  EXPECT_EQ(app_->row_count(orders_), 0);
+}
+
+TEST_F(AppTest, monitoring_adds_an_order_once_it_is_paid_and_stops_on_the_stop_button) {
+  const std::string waiting = add_order("2030-4-9", false, kSoapQuery);
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 4, 9);
+  click(control(kStartMonitorButton));
+  Sleep(1500);
+  EXPECT_EQ(app_->row_count(orders_), 0) << "an unpaid order is not listed";
+  sandbox("/sandbox/pay?order_id=" + waiting);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  EXPECT_EQ(app_->cell(orders_, 0, 0), L"1");
+  EXPECT_EQ(utf8(app_->cell(orders_, 0, 1)), waiting);
+  EXPECT_EQ(utf8(app_->cell(orders_, 0, 4)), u8str(u8"已付款"));
+  // The window stays usable while the loop runs: a second paid order joins with the next ID.
+  const std::string later = add_order("2030-4-9", true, kSoapQuery);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2; }));
+  EXPECT_EQ(app_->cell(orders_, 1, 0), L"2");
+  EXPECT_EQ(utf8(app_->cell(orders_, 1, 1)), later);
+
+  click(control(kStopMonitorButton));
+  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
+  add_order("2030-4-9", true, kSoapQuery);
+  Sleep(1500);
+  EXPECT_EQ(app_->row_count(orders_), 2) << "nothing is watched after the stop";
+}
+
+TEST_F(AppTest, closing_the_window_while_monitoring_ends_the_program_with_exit_code_0) {
+  add_order("2030-4-10", false, kSoapQuery);
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 4, 10);
+  click(control(kStartMonitorButton));
+  Sleep(1000);
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+}
+
+TEST_F(AppTest, exit_code_is_0_after_closing_an_idle_window) {
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+}
+
+class DeliveryTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    if (HasFatalFailure()) return;
+    ids_[0] = add_order("2030-5-" + std::to_string(day_), true, kSoapQuery);
+    ids_[1] = add_order("2030-5-" + std::to_string(day_), true, kSoapQuery);
+    log_in();
+    fetch_day(2030, 5, day_);
+    ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+  }
+
+  HWND open_express(int row) {
+    app_->select_row(orders_, row);
+    click(control(kDeliverButton));
+    return app_->top_window(kExpressWindowClass);
+  }
+
+  std::string delivery_of(const std::string& order_id) {
+    const std::string all = sandbox("/sandbox/deliveries");
+    const auto at = all.find("\"order_id\":\"" + order_id + "\"");
+    return at == std::string::npos ? std::string() : all.substr(at, 200);
+  }
+
+  static inline int next_day_ = 1;
+  int day_ = next_day_++;
+  std::string ids_[2];
+};
+
+TEST_F(DeliveryTest, deliver_without_a_selected_order_asks_for_one) {
+  app_->clear_selection(orders_);
+  click(control(kDeliverButton));
+  const MessageBoxSeen box = app_->message_box();
+  ASSERT_NE(box.box, nullptr);
+  EXPECT_EQ(utf8(box.text), u8str(u8"请选择要发货的订单"));
+  EXPECT_FALSE(box.has_icon);
+  app_->dismiss(box);
+  EXPECT_EQ(app_->top_window(kExpressWindowClass, std::chrono::milliseconds(500)), nullptr);
+}
+
+TEST_F(DeliveryTest, express_window_opens_below_the_main_window_with_the_couriers) {
+  SetWindowPos(main_, nullptr, 120, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  HWND express = open_express(0);
+  ASSERT_NE(express, nullptr);
+  EXPECT_EQ(text_of(express), L"\u5feb\u9012\u53d1\u8d27");  // 快递发货
+  EXPECT_EQ(GetParent(express), nullptr);
+  RECT main_rect{}, express_rect{};
+  GetWindowRect(main_, &main_rect);
+  GetWindowRect(express, &express_rect);
+  EXPECT_EQ(express_rect.top, main_rect.top + 150);
+  EXPECT_EQ(express_rect.right - express_rect.left, 307);
+  EXPECT_EQ(express_rect.bottom - express_rect.top, 132);
+
+  HWND combo = GetDlgItem(express, kCourierCombo);
+  HWND tracking = GetDlgItem(express, kTrackingEdit);
+  EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 75);
+  EXPECT_EQ(utf8(app_->entry_text(combo, 0)), u8str(u8"999:无需物流"));
+  EXPECT_EQ(utf8(app_->entry_text(combo, 1)), u8str(u8"1:顺丰速运"));
+  EXPECT_EQ(utf8(app_->entry_text(combo, 21)), u8str(u8"600:DHL（国际件）"));
+  EXPECT_EQ(utf8(app_->entry_text(combo, 74)), u8str(u8"103032:马虎快递公司"));
+  EXPECT_EQ(text_of(GetDlgItem(express, kConfirmButton)), L"\u786e\u5b9a");  // 确定
+  const RECT confirm = client_rect_of(express, GetDlgItem(express, kConfirmButton));
+  EXPECT_EQ(confirm.left, 216);
+  EXPECT_EQ(confirm.top, 40);
+
+  EXPECT_FALSE(IsWindowEnabled(tracking));
+  app_->choose_entry(combo, 3);
+  EXPECT_TRUE(IsWindowEnabled(tracking));
+  app_->choose_entry(combo, 0);
+  EXPECT_FALSE(IsWindowEnabled(tracking));
+  app_->choose_entry(combo, 74);
+  EXPECT_TRUE(IsWindowEnabled(tracking));
+
+  // Closed and opened again: made anew, tracking box disabled, placed by the rule again.
+  PostMessageW(express, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(express); }));
+  SetWindowPos(main_, nullptr, 60, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  express = open_express(1);
+  ASSERT_NE(express, nullptr);
+  GetWindowRect(main_, &main_rect);
+  GetWindowRect(express, &express_rect);
+  EXPECT_EQ(express_rect.top, main_rect.top + 150);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(express, kTrackingEdit)));
+}
+
+TEST_F(DeliveryTest, courier_delivery_lists_the_row_and_appends_to_an_existing_record_file) {
+  write_file(folder_ + kRecordFile, "earlier line\r\n");
+  HWND express = open_express(0);
+  ASSERT_NE(express, nullptr);
+  HWND combo = GetDlgItem(express, kCourierCombo);
+  HWND confirm = GetDlgItem(express, kConfirmButton);
+
+  // No courier chosen yet: nothing is sent.
+  click(confirm);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货失败\r\n")); })) << log();
+
+  // A courier without a tracking number.
+  app_->choose_entry(combo, 1);
+  click(confirm);
+  const MessageBoxSeen box = app_->message_box();
+  ASSERT_NE(box.box, nullptr);
+  EXPECT_EQ(utf8(box.text), u8str(u8"请输入快递单号"));
+  EXPECT_FALSE(box.has_icon);
+  app_->dismiss(box);
+  EXPECT_TRUE(wait_until([&] { return log() == u8str(u8"登陆成功\r\n成功获取2030-5-") + std::to_string(day_) +
+                                                   u8str(u8"订单\r\n发货失败\r\n发货失败\r\n"); }))
+      << log();
+  EXPECT_EQ(delivery_of(ids_[0]), "");
+
+  set_text(GetDlgItem(express, kTrackingEdit), L"SF1234567");
+  click(confirm);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  ASSERT_EQ(app_->row_count(deliveries_), 1);
+  EXPECT_EQ(app_->cell(deliveries_, 0, 0), L"1");
+  EXPECT_EQ(utf8(app_->cell(deliveries_, 0, 1)), ids_[0]);
+  EXPECT_EQ(app_->cell(deliveries_, 0, 2), L"2");
+  EXPECT_EQ(utf8(app_->cell(deliveries_, 0, 3)), u8str(u8"发货成功"));
+  EXPECT_EQ(app_->cell(deliveries_, 0, 4), L"");
+  EXPECT_EQ(read_file(folder_ + kRecordFile), "earlier line\r\n" + ids_[0] + "|2\r\n");
+  const std::string sent = delivery_of(ids_[0]);
+  EXPECT_NE(sent.find("\"express_type\":\"1\""), std::string::npos) << sent;
+  EXPECT_NE(sent.find("\"express_no\":\"SF1234567\""), std::string::npos) << sent;
+
+  // The second order, chosen with the window still open, goes without logistics.
+  app_->select_row(orders_, 1);
+  app_->choose_entry(combo, 0);
+  click(confirm);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(deliveries_) == 2; })) << log();
+  EXPECT_EQ(app_->cell(deliveries_, 1, 0), L"2");
+  EXPECT_EQ(utf8(app_->cell(deliveries_, 1, 1)), ids_[1]);
+  EXPECT_EQ(read_file(folder_ + kRecordFile),
+            "earlier line\r\n" + ids_[0] + "|2\r\n" + ids_[1] + "|2\r\n");
+  const std::string second = delivery_of(ids_[1]);
+  EXPECT_NE(second.find("\"express_type\":\"999\""), std::string::npos) << second;
+  EXPECT_NE(second.find("\"express_no\":\"1234566789\""), std::string::npos) << second;
+
+  screenshot(express, L"express-window.bmp");
+}
+
+TEST_F(DeliveryTest, a_refused_delivery_adds_no_row_and_no_record_line) {
+  write_file(folder_ + kRecordFile, "kept\r\n");
+  HWND express = open_express(0);
+  ASSERT_NE(express, nullptr);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  click(GetDlgItem(express, kConfirmButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  // The same order again: the platform refuses a second delivery.
+  click(GetDlgItem(express, kConfirmButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货失败\r\n")); })) << log();
+  EXPECT_EQ(app_->row_count(deliveries_), 1);
+  EXPECT_EQ(read_file(folder_ + kRecordFile), "kept\r\n" + ids_[0] + "|2\r\n");
+}
+
+TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
+  HWND express = open_express(1);
+  ASSERT_NE(express, nullptr);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  click(GetDlgItem(express, kConfirmButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  EXPECT_EQ(app_->row_count(deliveries_), 1);
+  EXPECT_EQ(read_file(folder_ + kRecordFile), "<missing>");
+}
+
+}  // namespace
+}  // namespace quillmere::testing

@@ -1,0 +1,247 @@
+// The Windows shell's own pieces on real controls: calls passed to the window's thread, the
+// list view as the workflows see it, the record file, fonts and text at the edge.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "app/platform_win.h"
+#include "app/report_list_win.h"
+#include "app/win32_support_win.h"
+#include "app/window_thread_win.h"
+#include "test_support.h"
+
+namespace quillmere::app {
+namespace {
+
+using quillmere::testing::gbk;
+
+// A window that runs passed calls, as the main window does, and holds one list view.
+class HostWindow {
+ public:
+  HostWindow() {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"app_win_test_host";
+    RegisterClassW(&window_class);
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    window = CreateWindowW(L"app_win_test_host", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                           nullptr, window_class.hInstance, this);
+    list_view = CreateWindowW(WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 300, 200, window,
+                              nullptr, window_class.hInstance, nullptr);
+    list.attach(list_view);
+    list.add_column({"ID", 40});
+    list.add_column({"\xb6\xa9\xb5\xa5\xba\xc5", 110});  // 订单号
+  }
+  ~HostWindow() {
+    if (IsWindow(window)) DestroyWindow(window);
+  }
+
+  // Pumps this thread's messages until `done` holds.
+  void pump_until(const std::atomic<bool>& done) {
+    while (!done) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+
+  WindowThread thread;
+  ReportListView list{thread};
+  HWND window = nullptr;
+  HWND list_view = nullptr;
+
+ private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+      auto* self = static_cast<HostWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      self->thread.attach(window);
+    }
+    auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && message == kRunOnWindowThread) {
+      self->thread.run_sent(l);
+      return 0;
+    }
+    if (self != nullptr && message == WM_DESTROY) self->thread.detach();
+    return DefWindowProcW(window, message, w, l);
+  }
+};
+
+TEST(window_thread, a_worker_call_runs_on_the_window_thread_and_yields_its_result) {
+  HostWindow host;
+  const DWORD window_thread = GetCurrentThreadId();
+  std::atomic<bool> done{false};
+  DWORD ran_on = 0;
+  int result = 0;
+  std::thread worker([&] {
+    result = host.thread.call([&] {
+      ran_on = GetCurrentThreadId();
+      return 42;
+    }, -1);
+    done = true;
+  });
+  host.pump_until(done);
+  worker.join();
+  EXPECT_EQ(result, 42);
+  EXPECT_EQ(ran_on, window_thread);
+}
+
+TEST(window_thread, after_the_window_is_gone_calls_do_nothing_and_yield_the_fallback) {
+  HostWindow host;
+  DestroyWindow(host.window);
+  EXPECT_FALSE(host.thread.alive());
+  bool ran = false;
+  std::thread worker([&] {
+    EXPECT_EQ(host.thread.call([&] { ran = true; return 1; }, -1), -1);
+  });
+  worker.join();
+  EXPECT_FALSE(ran);
+  // The list's operations become harmless too.
+  EXPECT_EQ(host.list.row_count(), 0);
+  EXPECT_EQ(host.list.insert_row(), -1);
+  EXPECT_EQ(host.list.cell(0, 0), "");
+  EXPECT_EQ(host.list.find_row(1, "x"), -1);
+  EXPECT_EQ(host.list.selected_row(), -1);
+}
+
+TEST(report_list_view, rows_and_cells_round_trip_gbk_text) {
+  HostWindow host;
+  shop::ReportList& list = host.list;
+  EXPECT_EQ(list.insert_row(), 0);
+  EXPECT_EQ(list.insert_row(), 1);
+  list.set_cell(0, 0, "1");
+  list.set_cell(0, 1, gbk(u8"订单甲"));
+  list.set_cell(1, 1, "20260509");
+  EXPECT_EQ(list.row_count(), 2);
+  EXPECT_EQ(list.cell(0, 1), gbk(u8"订单甲"));
+  EXPECT_EQ(list.cell(1, 0), "");
+  // Rows and columns that do not exist read as empty text.
+  EXPECT_EQ(list.cell(2, 0), "");
+  EXPECT_EQ(list.cell(-1, 0), "");
+  EXPECT_EQ(list.cell(0, 2), "");
+  // A cell longer than any first guess at a buffer.
+  const std::string long_text(3000, 'x');
+  list.set_cell(1, 0, long_text);
+  EXPECT_EQ(list.cell(1, 0), long_text);
+}
+
+TEST(report_list_view, find_row_matches_whole_cells_of_one_column) {
+  HostWindow host;
+  shop::ReportList& list = host.list;
+  for (const char* id : {"100", "1001", "100"}) list.set_cell(list.insert_row(), 1, id);
+  EXPECT_EQ(list.find_row(1, "100"), 0);
+  EXPECT_EQ(list.find_row(1, "1001"), 1);
+  EXPECT_EQ(list.find_row(1, "10"), -1);
+  EXPECT_EQ(list.find_row(0, "100"), -1);
+  list.delete_all();
+  EXPECT_EQ(list.row_count(), 0);
+  EXPECT_EQ(list.find_row(1, "100"), -1);
+}
+
+TEST(report_list_view, selected_row_follows_the_selection) {
+  HostWindow host;
+  shop::ReportList& list = host.list;
+  list.insert_row();
+  list.insert_row();
+  EXPECT_EQ(list.selected_row(), -1);
+  ListView_SetItemState(host.list_view, 1, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(list.selected_row(), 1);
+}
+
+TEST(report_list_view, a_worker_fills_the_list_while_the_window_thread_pumps) {
+  HostWindow host;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 50; ++i) {
+      const int row = host.list.insert_row();
+      host.list.set_cell(row, 0, std::to_string(row + 1));
+    }
+    done = true;
+  });
+  host.pump_until(done);
+  worker.join();
+  ASSERT_EQ(host.list.row_count(), 50);
+  EXPECT_EQ(host.list.cell(49, 0), "50");
+}
+
+class RecordFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    path_ = std::wstring(folder) + L"quillmere-record-" + std::to_wstring(GetCurrentProcessId()) +
+            wide(gbk(u8"发货记录.txt"));
+    DeleteFileW(path_.c_str());
+  }
+  void TearDown() override { DeleteFileW(path_.c_str()); }
+
+  std::string contents() const {
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    if (!file.valid()) return "<missing>";
+    std::string bytes(4096, '\0');
+    DWORD read = 0;
+    ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+  }
+
+  std::wstring path_;
+};
+
+TEST_F(RecordFileTest, a_missing_file_is_not_created) {
+  AppendOnlyRecordFile record(path_);
+  EXPECT_FALSE(record.append_if_exists("1|2\r\n"));
+  EXPECT_EQ(contents(), "<missing>");
+}
+
+TEST_F(RecordFileTest, lines_go_after_what_the_file_holds) {
+  {
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.get(), "old\r\n", 5, &written, nullptr);
+  }
+  AppendOnlyRecordFile record(path_);
+  EXPECT_TRUE(record.append_if_exists("123|2\r\n"));
+  EXPECT_TRUE(record.append_if_exists(gbk(u8"456|手机\r\n")));
+  EXPECT_EQ(contents(), "old\r\n123|2\r\n" + gbk(u8"456|手机\r\n"));
+}
+
+TEST(fonts, tab_captions_use_simsun_12_pixels_normal_weight_gb2312) {
+  FontHolder font(create_tab_caption_font());
+  LOGFONTW described{};
+  ASSERT_NE(GetObjectW(font.get(), sizeof described, &described), 0);
+  EXPECT_STREQ(described.lfFaceName, L"SimSun");
+  EXPECT_EQ(described.lfHeight, -12);
+  EXPECT_EQ(described.lfWeight, 400);
+  EXPECT_EQ(described.lfCharSet, GB2312_CHARSET);
+}
+
+TEST(fonts, the_control_font_has_chinese_glyphs) {
+  FontHolder font(create_control_font());
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font.get());
+  WORD glyph = 0xFFFF;
+  GetGlyphIndicesW(screen, L"\u4e2d", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS);
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  EXPECT_NE(glyph, 0xFFFF);
+}
+
+TEST(edge_text, gbk_turns_into_utf16_and_back) {
+  EXPECT_EQ(wide("\xd6\xd0"), L"\u4e2d");  // 中
+  EXPECT_EQ(app::gbk(std::wstring_view(L"\u4e2d\u6587 ok")), "\xd6\xd0\xce\xc4 ok");
+  EXPECT_EQ(wide(""), L"");
+  EXPECT_EQ(app::gbk(std::wstring_view(L"\u4e2d")), "\xd6\xd0");
+}
+
+}  // namespace
+}  // namespace quillmere::app
