@@ -3,7 +3,9 @@
 // waits that keep the window responsive, and the record file. The Windows program implements
 // these over real controls and WinInet/WinHttp; tests implement them with fakes.
 //
-// Texts are GBK bytes. Every control operation must be safe to call from any thread.
+// Texts are GBK bytes. Every control operation must be safe to call from any thread (login and
+// order retrieval run on worker threads), and harmless once its window is gone: it then does
+// nothing and yields empty text, 0 or -1.
 
 #include <string>
 #include <string_view>
@@ -45,6 +47,8 @@ class MainWindow {
   virtual Date chosen_date() = 0;
   // Adds `text` at the end of the log box; callers end lines with "\r\n".
   virtual void append_log(std::string_view text) = 0;
+  // The order list wrapped in an IndexedOrderList (shop/order_index.h), so that monitoring
+  // finds known orders without scanning the rows.
   virtual ReportList& order_list() = 0;
   virtual ReportList& delivery_list() = 0;
   // Shows a message box and returns when it has been dismissed.
@@ -85,7 +89,9 @@ class Pacing {
 class RecordFile {
  public:
   virtual ~RecordFile() = default;
-  // Appends `line` when the file exists; never creates it and never rewrites what it holds.
+  // Appends `line` to "发货记录.txt" in the program's directory when that file exists. Opens the
+  // existing file for appending only (never creates it, never reads or rewrites it) and writes
+  // the line in one write; a write that fails part-way leaves the file at its earlier length.
   // False when the file is missing or the write failed.
   virtual bool append_if_exists(std::string_view line) = 0;
 };

@@ -1,0 +1,38 @@
+#pragma once
+// Reading the platform's replies: by text search and patterns, never as JSON.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmere::shop {
+
+// The token between the first "access_token\":\"" and the next "\""; empty when either is missing.
+std::string read_token(std::string_view token_reply);
+
+// Login worked when the token is not empty and stands in the reply.
+bool login_succeeded(std::string_view token, std::string_view token_reply);
+
+// Group 1 of every match of "\"(.*?)\"" after the first five, in reply order.
+std::vector<std::string> read_order_ids(std::string_view ids_reply);
+
+// One match of the order-detail pattern, its nine groups in order.
+struct OrderDetail {
+  std::string order_id;      // 1
+  std::string status2;       // 2: payment state, "已付款" when paid
+  std::string note;          // 3: buyer's message
+  std::string seller_phone;  // 4
+  std::string user_phone;    // 5
+  std::string status_desc;   // 6
+  std::string quantity;      // 7
+  std::string total_price;   // 8
+  std::string item_name;     // 9
+};
+std::vector<OrderDetail> read_order_details(std::string_view detail_reply);
+
+// The three literal tests (exact, case-sensitive substrings).
+bool is_empty_day_reply(std::string_view ids_reply);
+bool is_missing_token_reply(std::string_view ids_reply);
+bool is_delivery_accepted(std::string_view delivery_reply);
+
+}  // namespace quillmere::shop

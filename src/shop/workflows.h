@@ -1,0 +1,42 @@
+#pragma once
+// The four workflows the buttons start, over the ports of shop/ports.h.
+//
+// Login and order retrieval run on worker threads of their own; monitoring and delivery on the
+// window's thread. Each reads the access token from the session whenever it builds a request.
+
+#include "shop/ports.h"
+#include "shop/session.h"
+
+namespace quillmere::shop {
+
+// 按钮_登陆: token request from the app key and secret; the token replaces the session's;
+// logs "登陆成功" or "登陆失败".
+void run_login(Session& session, MainWindow& window, Network& network);
+
+// 按钮_获取订单: empties the order list and lists every order of the chosen day.
+void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing);
+
+// One pass over the chosen day's ids, adding paid orders the order list does not hold yet.
+// Ends at once when the main window is gone.
+void monitoring_pass(Session& session, MainWindow& window, Network& network, Pacing& pacing);
+
+// 按钮_开始监控: passes until the monitoring flag is 0 or the main window is gone. A second
+// start inside this one's message handling runs nested and shares the flag. Logs "开始监控"
+// when monitoring starts and "停止监控" when the outermost loop has stopped.
+void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing);
+
+// 按钮_停止监控: running loops end after their pass under way.
+void stop_monitoring(Session& session);
+
+// The main window is closing.
+void on_main_window_closed(Session& session);
+
+// 按钮_发货: opens the express window when an order is selected.
+void on_deliver_button(MainWindow& window);
+
+// 按钮_确定发货: delivers the selected order with the chosen courier; on success adds a row to
+// the delivery list and a line to the record file.
+void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
+                         Network& network, RecordFile& record_file);
+
+}  // namespace quillmere::shop

@@ -1,0 +1,145 @@
+// The deliver button and the confirmation against fakes.
+
+#include "shop/couriers.h"
+#include "shop/texts.h"
+#include "shop_fixture.h"
+
+namespace quillmere::shop::testing {
+namespace {
+
+class DeliveryTest : public ShopTest {
+ protected:
+  void SetUp() override {
+    session.set_access_token("tok");
+    window.orders.add({"1", "7788", "2", "cup"});
+    window.orders.add({"2", "9900", "5", "pen"});
+    window.orders.selected = 0;
+  }
+  void accept(const std::string& url) { network.reply(url, std::string(texts::kDeliveryAcceptedReply)); }
+  void choose(int index, std::string tracking = {}) {
+    express.index = index;
+    express.courier = std::string(kCouriers[static_cast<std::size_t>(index)]);
+    express.tracking = std::move(tracking);
+  }
+};
+
+TEST_F(DeliveryTest, the_deliver_button_needs_a_selected_order) {
+  window.orders.selected = -1;
+  on_deliver_button(window);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0], std::make_pair(std::string(texts::kChooseOrder), kMessageOk));
+  EXPECT_EQ(window.express_opened, 0);
+
+  window.orders.selected = 1;
+  on_deliver_button(window);
+  EXPECT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.express_opened, 1);
+}
+
+TEST_F(DeliveryTest, no_shipping_needed_sends_the_fixed_tracking_number) {
+  choose(0, "typed but unused");
+  accept(build_delivery_request("7788", "999", "tok"));
+  confirm();
+  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("7788", "999", "tok")});
+  EXPECT_NE(network.winhttps[0].find("\"express_no\":\"1234566789\""), std::string::npos);
+  EXPECT_TRUE(network.pages.empty());
+  EXPECT_EQ(express.tracking_reads, 0);
+  EXPECT_EQ(window.log, texts::kDeliverySucceeded);
+  EXPECT_EQ(window.deliveries.rows,
+            (std::vector<std::vector<std::string>>{{"1", "7788", "2", std::string(texts::kDeliveredCell)}}));
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
+}
+
+TEST_F(DeliveryTest, a_courier_sends_the_typed_tracking_number) {
+  choose(1, "SF-100");
+  accept(build_delivery_request_with_courier("7788", "1", "SF-100", "tok"));
+  confirm();
+  EXPECT_EQ(network.winhttps.size(), 1u);
+  EXPECT_NE(network.winhttps[0].find("\"express_type\":\"1\""), std::string::npos);
+  EXPECT_EQ(window.log, texts::kDeliverySucceeded);
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
+}
+
+TEST_F(DeliveryTest, two_deliveries_number_their_rows_and_lines) {
+  choose(21, "DHL1");
+  accept(build_delivery_request_with_courier("7788", "600", "DHL1", "tok"));
+  accept(build_delivery_request_with_courier("9900", "600", "DHL1", "tok"));
+  confirm();
+  window.orders.selected = 1;
+  confirm();
+  ASSERT_EQ(window.deliveries.row_count(), 2);
+  EXPECT_EQ(window.deliveries.rows[0][0], "1");
+  EXPECT_EQ(window.deliveries.rows[1][0], "2");
+  EXPECT_EQ(window.deliveries.rows[1][1], "9900");
+  EXPECT_EQ(record_file.content, "7788|2\r\n9900|5\r\n");
+}
+
+TEST_F(DeliveryTest, an_empty_tracking_box_asks_for_it_and_sends_nothing) {
+  choose(1);
+  confirm();
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0], std::make_pair(std::string(texts::kEnterTrackingNumber), kMessageOk));
+  EXPECT_EQ(window.log, texts::kDeliveryFailed);
+  EXPECT_TRUE(network.winhttps.empty());
+  EXPECT_EQ(window.deliveries.row_count(), 0);
+}
+
+TEST_F(DeliveryTest, no_courier_chosen_sends_nothing) {
+  express.index = -1;
+  express.courier = "";
+  confirm();
+  EXPECT_TRUE(network.winhttps.empty());
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_EQ(window.log, texts::kDeliveryFailed);
+}
+
+TEST_F(DeliveryTest, a_refused_failed_or_huge_reply_is_a_failure) {
+  choose(1, "SF-1");
+  const std::string url = build_delivery_request_with_courier("7788", "1", "SF-1", "tok");
+  network.reply(url, "{\"result\":\"\",\"status\":{\"status_code\":1,\"status_reason\":\"no\"}}");
+  network.reply(url, "");
+  network.reply(url, std::string(5 * 1024 * 1024, '%'));
+  confirm();
+  confirm();
+  confirm();
+  const std::string failed(texts::kDeliveryFailed);
+  EXPECT_EQ(window.log, failed + failed + failed);
+  EXPECT_EQ(window.deliveries.row_count(), 0);
+  EXPECT_EQ(record_file.attempts, 0);
+}
+
+TEST_F(DeliveryTest, a_missing_or_unwritable_record_file_does_not_undo_the_delivery) {
+  choose(0);
+  accept(build_delivery_request("7788", "999", "tok"));
+  record_file.exists = false;
+  confirm();
+  record_file.exists = true;
+  record_file.writable = false;
+  confirm();
+  EXPECT_EQ(window.log, std::string(texts::kDeliverySucceeded) + std::string(texts::kDeliverySucceeded));
+  EXPECT_EQ(window.deliveries.row_count(), 2);
+  EXPECT_EQ(record_file.attempts, 2);
+  EXPECT_EQ(record_file.content, "");
+}
+
+TEST_F(DeliveryTest, the_row_and_line_describe_the_order_that_was_delivered) {
+  choose(0);
+  accept(build_delivery_request("7788", "999", "tok"));
+  // Another click moves the selection while the exchange pumps messages.
+  network.during_exchange = [&](const std::string&) { window.orders.selected = 1; };
+  confirm();
+  EXPECT_EQ(window.deliveries.rows[0][1], "7788");
+  EXPECT_EQ(window.deliveries.rows[0][2], "2");
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
+}
+
+TEST_F(DeliveryTest, no_selection_at_confirmation_sends_an_empty_order_id) {
+  window.orders.selected = -1;
+  choose(0);
+  confirm();
+  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("", "999", "tok")});
+  EXPECT_EQ(window.log, texts::kDeliveryFailed);
+}
+
+}  // namespace
+}  // namespace quillmere::shop::testing

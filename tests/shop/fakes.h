@@ -1,0 +1,169 @@
+#pragma once
+// Fakes of the shop ports that record every call and replay scripted platform replies.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "shop/order_index.h"
+#include "shop/ports.h"
+
+namespace quillmere::shop::testing {
+
+// UTF-8 bytes of a u8 literal, as the platform sends them.
+inline std::string utf8(std::u8string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+class FakeList final : public ReportList {
+ public:
+  std::vector<std::vector<std::string>> rows;
+  int selected = -1;
+  int scans = 0;  // find_row calls
+
+  int row_count() override { return static_cast<int>(rows.size()); }
+  int insert_row() override {
+    rows.emplace_back();
+    return static_cast<int>(rows.size()) - 1;
+  }
+  void set_cell(int row, int column, std::string_view text) override {
+    if (row < 0 || row >= row_count() || column < 0) return;
+    auto& cells = rows[static_cast<std::size_t>(row)];
+    if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(static_cast<std::size_t>(column) + 1);
+    cells[static_cast<std::size_t>(column)].assign(text);
+  }
+  std::string cell(int row, int column) override {
+    if (row < 0 || row >= row_count() || column < 0) return {};
+    const auto& cells = rows[static_cast<std::size_t>(row)];
+    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)] : std::string();
+  }
+  void delete_all() override { rows.clear(); }
+  int find_row(int column, std::string_view text) override {
+    ++scans;
+    for (int r = 0; r < row_count(); ++r) {
+      if (cell(r, column) == text) return r;
+    }
+    return -1;
+  }
+  int selected_row() override { return selected; }
+
+  // Appends a row with the given cells.
+  int add(std::vector<std::string> cells) {
+    rows.push_back(std::move(cells));
+    return row_count() - 1;
+  }
+};
+
+struct FakeWindow final : MainWindow {
+  std::string appkey;
+  std::string secret;
+  Date date{2026, 5, 3};
+  std::string log;
+  std::vector<std::pair<std::string, unsigned>> messages;
+  int express_opened = 0;
+  bool is_alive = true;
+  int date_reads = 0;
+  FakeList orders;
+  IndexedOrderList indexed_orders{orders};
+  FakeList deliveries;
+  std::function<void()> on_message;  // runs while a message box is up
+
+  std::string appkey_text() override { return appkey; }
+  std::string secret_text() override { return secret; }
+  Date chosen_date() override {
+    ++date_reads;
+    return date;
+  }
+  void append_log(std::string_view text) override { log.append(text); }
+  ReportList& order_list() override { return indexed_orders; }
+  ReportList& delivery_list() override { return deliveries; }
+  void show_message(std::string_view text, unsigned flags) override {
+    messages.emplace_back(std::string(text), flags);
+    if (on_message) on_message();
+  }
+  void open_express_window() override { ++express_opened; }
+  // A row written the way the workflows write them, through the index.
+  void add_order(const std::vector<std::string>& cells) {
+    const int row = indexed_orders.insert_row();
+    for (std::size_t c = 0; c < cells.size(); ++c) indexed_orders.set_cell(row, static_cast<int>(c), cells[c]);
+  }
+  bool alive() override { return is_alive; }
+};
+
+struct FakeExpress final : ExpressWindow {
+  std::string courier = "1:\xcb\xb3\xb7\xe1\xcb\xd9\xd4\xcb";  // 1:顺丰速运
+  int index = 1;
+  std::string tracking;
+  int tracking_reads = 0;
+
+  std::string courier_text() override { return courier; }
+  int courier_index() override { return index; }
+  std::string tracking_text() override {
+    ++tracking_reads;
+    return tracking;
+  }
+};
+
+// Replies by URL; a URL with several scripted replies gives them in turn and then repeats the
+// last. Unknown URLs get the empty reply of a failed exchange.
+class FakeNetwork final : public Network {
+ public:
+  std::vector<std::string> pages;     // URLs sent through fetch_page, in order
+  std::vector<std::string> winhttps;  // URLs sent through winhttp_fetch, in order
+  std::function<void(const std::string&)> during_exchange;
+
+  void reply(const std::string& url, std::string body) { script_[url].push_back(std::move(body)); }
+
+  std::string fetch_page(const std::string& url) override {
+    pages.push_back(url);
+    return answer(url);
+  }
+  std::string winhttp_fetch(const std::string& url) override {
+    winhttps.push_back(url);
+    return answer(url);
+  }
+
+ private:
+  std::string answer(const std::string& url) {
+    if (during_exchange) during_exchange(url);
+    auto found = script_.find(url);
+    if (found == script_.end() || found->second.empty()) return {};
+    std::string body = found->second.front();
+    if (found->second.size() > 1) found->second.pop_front();
+    return body;
+  }
+  std::map<std::string, std::deque<std::string>> script_;
+};
+
+// Waits take no time; message handling can run a scripted click.
+struct FakePacing final : Pacing {
+  std::vector<int> waits;
+  int message_rounds = 0;
+  std::function<void()> on_messages;
+
+  void wait_ms(int milliseconds) override { waits.push_back(milliseconds); }
+  void process_pending_messages() override {
+    ++message_rounds;
+    if (on_messages) on_messages();
+  }
+};
+
+struct FakeRecordFile final : RecordFile {
+  bool exists = true;
+  bool writable = true;
+  std::string content;
+  int attempts = 0;
+
+  bool append_if_exists(std::string_view line) override {
+    ++attempts;
+    if (!exists || !writable) return false;
+    content.append(line);
+    return true;
+  }
+};
+
+}  // namespace quillmere::shop::testing

@@ -1,0 +1,146 @@
+// The monitoring pass and loop against fakes.
+
+#include "shop/texts.h"
+#include "shop_fixture.h"
+
+namespace quillmere::shop::testing {
+namespace {
+
+class MonitoringTest : public ShopTest {
+ protected:
+  // Clears the flag as the stop button would, once the n-th ids request goes out.
+  void stop_at_ids_request(int n) {
+    network.during_exchange = [this, n](const std::string& url) {
+      if (url.find("vdian.order.ids.get") != std::string::npos && ids_requests() == n)
+        stop_monitoring(session);
+    };
+  }
+  std::string started_then_stopped(std::string_view between = {}) {
+    return std::string(texts::kMonitoringStarted) + std::string(between) +
+           std::string(texts::kMonitoringStopped);
+  }
+};
+
+TEST_F(MonitoringTest, an_order_paid_between_passes_is_added_in_the_next_pass) {
+  window.add_order({"1", "A", "1", "x", gbk(u8"未付款")});
+  window.add_order({"2", "B"});
+  network.reply(ids_url(), ids_reply({"A", "B", "C"}));
+  network.reply(detail_url("C"), detail_reply(order("C", kUnpaidUtf8)));
+  network.reply(detail_url("C"), detail_reply(order("C")));
+  stop_at_ids_request(2);
+  run_monitoring();
+
+  // Known orders are never asked for; the unpaid one is asked for again.
+  EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("C"), ids_url(), detail_url("C")}));
+  ASSERT_EQ(window.orders.row_count(), 3);
+  EXPECT_EQ(window.orders.rows[2],
+            (std::vector<std::string>{"3", "C", "1", "item", gbk(u8"已付款"), "desc", "note", "13800000000"}));
+  EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
+  EXPECT_EQ(session.monitoring_flag(), 0);
+  EXPECT_EQ(session.monitoring_depth(), 0);
+  EXPECT_EQ(pacing.waits, (std::vector<int>{300, 300, 300, 100, 300, 300, 300, 100}));
+}
+
+TEST_F(MonitoringTest, unpaid_orders_add_nothing_and_are_asked_for_every_pass) {
+  network.reply(ids_url(), ids_reply({"A", "B"}));
+  network.reply(detail_url("A"), detail_reply(order("A", kUnpaidUtf8)));
+  network.reply(detail_url("B"), detail_reply(order("B", kUnpaidUtf8)));
+  stop_at_ids_request(3);
+  run_monitoring();
+  EXPECT_EQ(network.pages.size(), 9u);
+  EXPECT_EQ(window.orders.row_count(), 0);
+}
+
+TEST_F(MonitoringTest, stop_in_the_middle_of_a_pass_lets_the_pass_finish) {
+  network.reply(ids_url(), ids_reply({"A", "B"}));
+  pacing.on_messages = [&] {
+    if (network.pages.back() == detail_url("A")) stop_monitoring(session);
+  };
+  run_monitoring();
+  EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("A"), detail_url("B")}));
+  EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
+}
+
+TEST_F(MonitoringTest, a_start_inside_a_running_loop_nests_and_one_stop_ends_both) {
+  network.reply(ids_url(), ids_reply({"A"}));
+  network.reply(detail_url("A"), detail_reply(order("A", kUnpaidUtf8)));
+  bool clicked = false;
+  int deepest = 0;
+  pacing.on_messages = [&] {
+    deepest = std::max(deepest, session.monitoring_depth());
+    if (!clicked) {
+      clicked = true;
+      run_monitoring();  // the start button, clicked while the first loop handles messages
+    }
+  };
+  stop_at_ids_request(3);
+  run_monitoring();
+  EXPECT_EQ(deepest, 2);
+  EXPECT_EQ(ids_requests(), 3);
+  EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
+  EXPECT_EQ(session.monitoring_depth(), 0);
+}
+
+TEST_F(MonitoringTest, closing_the_window_ends_the_pass_at_once) {
+  network.reply(ids_url(), ids_reply({"A", "B"}));
+  network.reply(detail_url("A"), detail_reply(order("A")));
+  network.during_exchange = [&](const std::string& url) {
+    if (url == detail_url("A")) {
+      on_main_window_closed(session);
+      window.is_alive = false;
+    }
+  };
+  run_monitoring();
+  EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("A")}));
+  EXPECT_EQ(window.orders.row_count(), 0);
+  EXPECT_EQ(window.log, std::string(texts::kMonitoringStarted) + std::string(texts::kNewOrders));
+  EXPECT_EQ(session.monitoring_flag(), 0);
+}
+
+TEST_F(MonitoringTest, before_login_it_runs_quietly_until_stopped) {
+  network.reply(ids_url(), utf8(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
+                                u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
+  stop_at_ids_request(4);
+  run_monitoring();
+  EXPECT_EQ(network.pages.size(), 4u);
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_EQ(window.orders.row_count(), 0);
+  EXPECT_EQ(window.log, started_then_stopped());
+}
+
+TEST_F(MonitoringTest, the_notice_tells_of_more_ids_than_the_previous_pass_found) {
+  const std::string url = ids_url();
+  network.reply(url, ids_reply({"A"}));
+  network.reply(url, ids_reply({"A"}));
+  network.reply(url, "");
+  network.reply(url, ids_reply({"A", "B"}));
+  window.add_order({"1", "A"});
+  window.add_order({"2", "B"});
+  stop_at_ids_request(4);
+  run_monitoring();
+  EXPECT_EQ(window.log, started_then_stopped(std::string(texts::kNewOrders) + std::string(texts::kNewOrders)));
+  EXPECT_EQ(session.order_id_count(), 2);
+}
+
+TEST_F(MonitoringTest, the_date_is_read_afresh_every_pass) {
+  network.during_exchange = [&](const std::string&) {
+    window.date = {2026, 5, 4};
+    if (ids_requests() == 2) stop_monitoring(session);
+  };
+  run_monitoring();
+  EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url("2026-5-3"), ids_url("2026-5-4")}));
+}
+
+TEST_F(MonitoringTest, the_index_spares_scanning_the_list) {
+  for (int i = 0; i < 200; ++i) window.order_list().set_cell(window.order_list().insert_row(), 1, std::to_string(i));
+  std::vector<std::string> ids;
+  for (int i = 0; i < 200; ++i) ids.push_back(std::to_string(i));
+  network.reply(ids_url(), ids_reply(ids));
+  stop_at_ids_request(1);
+  run_monitoring();
+  EXPECT_EQ(network.pages.size(), 1u);
+  EXPECT_EQ(window.orders.scans, 0);
+}
+
+}  // namespace
+}  // namespace quillmere::shop::testing

@@ -1,0 +1,131 @@
+#include "shop/replies.h"
+
+#include <gtest/gtest.h>
+
+#include "platform_replies.h"
+#include "shop/texts.h"
+#include "test_support.h"
+
+namespace quillmere::shop {
+namespace {
+
+using quillmere::testing::gbk;
+using namespace quillmere::shop::testing;
+
+TEST(texts, literals_read_as_written) {
+  EXPECT_EQ(texts::kMissingTokenReply,
+            gbk(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，请参考API文档"
+                u8"(参数:`access_token`不能为空) \"}}"));
+  EXPECT_EQ(texts::kPleaseLogIn, gbk(u8"请登陆微店API,在获取订单"));
+  EXPECT_EQ(texts::kNewOrders, gbk(u8"您有新的订单\r\n"));
+  EXPECT_EQ(texts::kCustomExpress, gbk(u8"自定义快递公司"));
+  EXPECT_EQ(texts::kRecordFileName, gbk(u8"发货记录.txt"));
+}
+
+TEST(read_token, text_between_marker_and_next_quote) {
+  EXPECT_EQ(read_token("{\"access_token\":\"abc\",\"expire_in\":90000}"), "abc");
+  EXPECT_EQ(read_token("\"access_token\":\"first\" \"access_token\":\"second\""), "first");
+  EXPECT_EQ(read_token("{\"status\":{\"status_code\":10001}}"), "");
+  EXPECT_EQ(read_token("\"access_token\":\"unterminated"), "");
+  EXPECT_EQ(read_token("\"ACCESS_TOKEN\":\"abc\""), "");
+  EXPECT_EQ(read_token(""), "");
+}
+
+TEST(login_succeeded, needs_a_non_empty_token_found_in_the_reply) {
+  EXPECT_TRUE(login_succeeded("abc", "x abc y"));
+  EXPECT_FALSE(login_succeeded("", "anything"));
+  EXPECT_FALSE(login_succeeded("abc", "x ab y"));
+}
+
+TEST(read_order_ids, the_five_leading_strings_are_skipped) {
+  EXPECT_TRUE(read_order_ids(std::string(texts::kEmptyDayReply)).empty());
+  EXPECT_EQ(read_order_ids(ids_reply({"1001", "1002"})), (std::vector<std::string>{"1001", "1002"}));
+  EXPECT_TRUE(read_order_ids("").empty());
+  EXPECT_TRUE(read_order_ids("\"a\" \"b\"").empty());
+  // Any other error reply: quoted strings beyond the fifth read as ids.
+  EXPECT_EQ(read_order_ids("\"1\"\"2\"\"3\"\"4\"\"5\"\"6\""), (std::vector<std::string>{"6"}));
+}
+
+TEST(read_order_ids, quotes_pair_up_within_a_line) {
+  // The unpaired quote before the line break starts no match; pairing resumes after it.
+  EXPECT_EQ(read_order_ids("\"1\"\"2\"\"3\"\"4\"\"5\" \"x\n\"7\""), (std::vector<std::string>{"7"}));
+}
+
+TEST(read_order_details, nine_groups_in_order) {
+  DetailFields f = order("880011");
+  f.note = "hello";
+  f.seller_phone = "138";
+  f.user_phone = "139";
+  f.status_desc = "wait";
+  f.quantity = "2";
+  f.total_price = "19.80";
+  f.item_name = "cup";
+  const auto details = read_order_details(detail_reply(f));
+  ASSERT_EQ(details.size(), 1u);
+  const OrderDetail& d = details[0];
+  EXPECT_EQ(d.order_id, "880011");
+  EXPECT_EQ(d.status2, f.status2);
+  EXPECT_EQ(d.note, "hello");
+  EXPECT_EQ(d.seller_phone, "138");
+  EXPECT_EQ(d.user_phone, "139");
+  EXPECT_EQ(d.status_desc, "wait");
+  EXPECT_EQ(d.quantity, "2");
+  EXPECT_EQ(d.total_price, "19.80");
+  EXPECT_EQ(d.item_name, "cup");
+}
+
+TEST(read_order_details, keys_out_of_place_give_no_match) {
+  std::string reply = detail_reply(order("1"));
+  std::string moved = reply;
+  moved.replace(moved.find(",\"status2\""), 0, "\n");
+  EXPECT_TRUE(read_order_details(moved).empty());
+  // Key names match in any letter case.
+  std::string upper = reply;
+  upper.replace(upper.find("item_name"), 9, "ITEM_NAME");
+  EXPECT_EQ(read_order_details(upper).size(), 1u);
+  EXPECT_EQ(read_order_details(order_object(order("1")) + order_object(order("2"))).size(), 2u);
+  EXPECT_TRUE(read_order_details("").empty());
+}
+
+TEST(reply_literals, exact_substrings_only) {
+  const std::string accepted(texts::kDeliveryAcceptedReply);
+  EXPECT_TRUE(is_delivery_accepted(accepted));
+  EXPECT_TRUE(is_delivery_accepted("xx" + accepted + "\r\n"));
+  EXPECT_FALSE(is_delivery_accepted(
+      "{\"status\":{\"status_code\":0,\"status_reason\":\"success\"},\"result\":\"\"}"));
+  EXPECT_FALSE(is_delivery_accepted(
+      "{\"result\":\"\", \"status\":{\"status_code\":0,\"status_reason\":\"success\"}}"));
+  EXPECT_FALSE(is_delivery_accepted(""));
+
+  const std::string missing(texts::kMissingTokenReply);
+  EXPECT_TRUE(is_missing_token_reply(missing));
+  EXPECT_TRUE(is_missing_token_reply("HTTP" + missing));
+  EXPECT_FALSE(is_missing_token_reply(missing.substr(1)));
+
+  EXPECT_TRUE(is_empty_day_reply(std::string(texts::kEmptyDayReply)));
+  EXPECT_FALSE(is_empty_day_reply(ids_reply({})));
+}
+
+std::string broken_reply() {
+  std::string broken(5 * 1024 * 1024, 'x');
+  for (std::size_t i = 0; i < broken.size(); i += 97) broken[i] = '"';
+  for (std::size_t i = 13; i < broken.size(); i += 4099) broken[i] = '\n';
+  return broken;
+}
+
+TEST(replies, huge_broken_reply_yields_ids_and_no_token) {
+  const std::string broken = broken_reply();
+  EXPECT_GT(read_order_ids(broken).size(), 25000u);  // quotes pair up
+  EXPECT_TRUE(read_token(broken).empty());
+  EXPECT_TRUE(read_order_details(broken).empty());
+}
+
+TEST(replies, huge_reply_of_unfinished_orders_ends_without_a_match) {
+  std::string openers;
+  const std::string head = "\"order_id\":\"1\",\"status2\":\"2\",\"note\":\"3\" ";
+  while (openers.size() < 5 * 1024 * 1024) openers += head;
+  EXPECT_TRUE(read_order_details(openers).empty());
+}
+
+}  // namespace
+}  // namespace quillmere::shop

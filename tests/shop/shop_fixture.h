@@ -1,0 +1,43 @@
+#pragma once
+// One set of fakes wired like the application wires the real ports.
+
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "platform_replies.h"
+#include "shop/requests.h"
+#include "shop/session.h"
+#include "shop/workflows.h"
+#include "test_support.h"
+
+namespace quillmere::shop::testing {
+
+using quillmere::testing::gbk;
+
+class ShopTest : public ::testing::Test {
+ protected:
+  Session session;
+  FakeWindow window;
+  FakeNetwork network;
+  FakePacing pacing;
+  FakeExpress express;
+  FakeRecordFile record_file;
+
+  std::string ids_url(const std::string& date = "2026-5-3") {
+    return build_order_ids_request(date, session.access_token());
+  }
+  std::string detail_url(const std::string& id) {
+    return build_order_detail_request(id, session.access_token());
+  }
+  // Counts the order-ids requests sent so far.
+  int ids_requests() const {
+    int n = 0;
+    for (const auto& url : network.pages) n += url.find("vdian.order.ids.get") != std::string::npos;
+    return n;
+  }
+  void run_monitoring() { shop::run_monitoring(session, window, network, pacing); }
+  void retrieve() { run_order_retrieval(session, window, network, pacing); }
+  void confirm() { on_confirm_delivery(session, window, express, network, record_file); }
+};
+
+}  // namespace quillmere::shop::testing
