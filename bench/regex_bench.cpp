@@ -1,0 +1,164 @@
+// Reading replies: the order ids of an ids reply and the fields of an order-detail reply, with
+// this program's regex_object against PCRE2 (JIT) and std::regex on the same bytes.
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <benchmark/benchmark.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "text/regex_object.h"
+
+namespace {
+
+const std::string kIdsPattern = "\"(.*?)\"";
+const std::string kDetailPattern =
+    "\"order_id\":\"(.*?)\",\"status2\":\"(.*?)\",\"note\":\"(.*?)\"[\\s\\S]*?\"seller_phone\":\"(.*?)\""
+    "[\\s\\S]*?\"user_phone\":\"(.*?)\"[\\s\\S]*?\"status_desc\":\"(.*?)\"[\\s\\S]*?\"quantity\":\"(.*?)\","
+    "\"total_price\":\"(.*?)\"[\\s\\S]*?\"item_name\":\"(.*?)\"";
+
+std::string ids_reply(int count) {
+  std::string s = "{\"status\":{\"status_code\":0,\"status_reason\":\"success\"},\"result\":[";
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) s += ",";
+    s += "\"" + std::to_string(790000000 + i) + "\"";
+  }
+  return s + "]}";
+}
+
+// About 4 KB: one order with the keys in reply order, the item block padded with the kind of
+// fields a real reply carries. GBK text in the values.
+std::string detail_reply() {
+  std::string s =
+      "{\"status\":{\"status_code\":0,\"status_reason\":\"success\"},\"result\":{"
+      "\"order_id\":\"790000123\",\"status2\":\"\xd2\xd1\xb8\xb6\xbf\xee\",\"note\":\"\xbe\xa1\xbf\xec\xb7\xa2\xbb\xf5\","
+      "\"buyer_info\":{\"name\":\"\xd5\xc5\xc8\xfd\",\"address\":\"\xb1\xb1\xbe\xa9\xca\xd0\",\"seller_phone\":\"13800000000\","
+      "\"user_phone\":\"13900000000\"},\"status_desc\":\"\xb4\xfd\xb7\xa2\xbb\xf5\",";
+  while (s.size() < 3800) s += "\"extra_field_" + std::to_string(s.size()) + "\":\"0123456789abcdef\",\n";
+  s += "\"items\":[{\"quantity\":\"2\",\"total_price\":\"19.80\",\"item_id\":\"55\",\"item_name\":\"\xc2\xcc\xb2\xe8\"}]}}";
+  return s;
+}
+
+void BM_ids_regex_object(benchmark::State& state, const std::string& pattern) {
+  const std::string reply = ids_reply(static_cast<int>(state.range(0)));
+  std::size_t total = 0;
+  for (auto _ : state) {
+    quillmere::regex_object re;
+    re.create(pattern, reply);
+    std::vector<std::string> ids;
+    for (int k = 6; k <= re.match_count(); ++k) ids.push_back(re.submatch_text(k, 1));
+    total += ids.size();
+    benchmark::DoNotOptimize(ids.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
+  state.counters["ids"] = static_cast<double>(total) / static_cast<double>(state.iterations());
+}
+
+struct Pcre2 {
+  pcre2_code* code = nullptr;
+  pcre2_match_data* data = nullptr;
+  explicit Pcre2(const std::string& pattern) {
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.c_str()), pattern.size(),
+                         PCRE2_CASELESS | PCRE2_MULTILINE, &error, &offset, nullptr);
+    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
+    data = pcre2_match_data_create_from_pattern(code, nullptr);
+  }
+  ~Pcre2() {
+    pcre2_match_data_free(data);
+    pcre2_code_free(code);
+  }
+  // Every match's groups, as a caller would collect them.
+  std::vector<std::vector<std::string>> all(const std::string& subject) const {
+    std::vector<std::vector<std::string>> matches;
+    PCRE2_SIZE at = 0;
+    while (at <= subject.size()) {
+      const int rc = pcre2_jit_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), at, 0, data, nullptr);
+      if (rc <= 0) break;
+      const PCRE2_SIZE* v = pcre2_get_ovector_pointer(data);
+      std::vector<std::string> groups;
+      for (int g = 1; g < rc; ++g) groups.emplace_back(subject, v[2 * g], v[2 * g + 1] - v[2 * g]);
+      matches.push_back(std::move(groups));
+      at = v[1] > v[0] ? v[1] : v[1] + 1;
+    }
+    return matches;
+  }
+};
+
+void BM_ids_pcre2_jit(benchmark::State& state) {
+  const std::string reply = ids_reply(static_cast<int>(state.range(0)));
+  const Pcre2 re(kIdsPattern);
+  for (auto _ : state) {
+    auto matches = re.all(reply);
+    std::vector<std::string> ids;
+    for (std::size_t k = 5; k < matches.size(); ++k) ids.push_back(std::move(matches[k][0]));
+    benchmark::DoNotOptimize(ids.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
+}
+
+void BM_ids_std_regex(benchmark::State& state) {
+  const std::string reply = ids_reply(static_cast<int>(state.range(0)));
+  const std::regex re("\"([^\\n]*?)\"", std::regex::ECMAScript | std::regex::icase);
+  for (auto _ : state) {
+    std::vector<std::string> ids;
+    std::size_t k = 0;
+    for (std::sregex_iterator it(reply.begin(), reply.end(), re), end; it != end; ++it)
+      if (++k > 5) ids.push_back((*it)[1].str());
+    benchmark::DoNotOptimize(ids.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
+}
+
+void BM_detail_regex_object(benchmark::State& state, const std::string& pattern) {
+  const std::string reply = detail_reply();
+  for (auto _ : state) {
+    quillmere::regex_object re;
+    re.create(pattern, reply);
+    std::vector<std::string> fields;
+    for (int g = 1; g <= 9; ++g) fields.push_back(re.submatch_text(1, g));
+    benchmark::DoNotOptimize(fields.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
+}
+
+void BM_detail_pcre2_jit(benchmark::State& state) {
+  const std::string reply = detail_reply();
+  const Pcre2 re(kDetailPattern);
+  for (auto _ : state) {
+    auto matches = re.all(reply);
+    benchmark::DoNotOptimize(matches.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
+}
+
+void BM_detail_std_regex(benchmark::State& state) {
+  const std::string reply = detail_reply();
+  // ECMAScript's "." already stops at line ends, so the program's pattern serves as it is.
+  const std::regex re(kDetailPattern, std::regex::ECMAScript | std::regex::icase);
+  for (auto _ : state) {
+    std::vector<std::string> fields;
+    for (std::sregex_iterator it(reply.begin(), reply.end(), re), end; it != end; ++it)
+      for (int g = 1; g <= 9; ++g) fields.push_back((*it)[g].str());
+    benchmark::DoNotOptimize(fields.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * reply.size()));
+}
+
+}  // namespace
+
+// The program's own patterns take the fast path; wrapped in "(?:...)" they run on the general
+// (Boost) engine, shown for comparison.
+BENCHMARK_CAPTURE(BM_ids_regex_object, fast_path, kIdsPattern)->RangeMultiplier(10)->Range(1000, 100000);
+BENCHMARK_CAPTURE(BM_ids_regex_object, general_engine, "(?:" + kIdsPattern + ")")->RangeMultiplier(10)->Range(1000, 100000);
+BENCHMARK(BM_ids_pcre2_jit)->RangeMultiplier(10)->Range(1000, 100000);
+BENCHMARK(BM_ids_std_regex)->RangeMultiplier(10)->Range(1000, 100000);
+BENCHMARK_CAPTURE(BM_detail_regex_object, fast_path, kDetailPattern);
+BENCHMARK_CAPTURE(BM_detail_regex_object, general_engine, "(?:" + kDetailPattern + ")");
+BENCHMARK(BM_detail_pcre2_jit);
+BENCHMARK(BM_detail_std_regex);
+
+BENCHMARK_MAIN();
