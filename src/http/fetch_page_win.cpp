@@ -79,9 +79,9 @@ std::string fetch_page(const std::string& url, int method, const std::string& po
           : InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_list.c_str(), "", 0));
   if (!internet) return {};
 
-  InternetHandle connection(InternetConnectA(
-      internet.get(), url_host(url).c_str(), static_cast<INTERNET_PORT>(url_port(url)), "", "",
-      INTERNET_SERVICE_HTTP, 0, 0));
+  InternetHandle connection(InternetConnectA(internet.get(), url_host(url).c_str(),
+                                             static_cast<INTERNET_PORT>(url_port(url)), "", "",
+                                             INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
 
   const DWORD flags = wininet_request_flags(secure, cookies != nullptr, no_redirect);

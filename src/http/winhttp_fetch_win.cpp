@@ -63,7 +63,8 @@ constexpr const char* kNoTimeouts =  // 705 设置超时时间失败!
 constexpr const char* kNoCredentials =  // 707 设置代理凭证失败!
     "707 \xc9\xe8\xd6\xc3\xb4\xfa\xc0\xed\xc6\xbe\xd6\xa4\xca\xa7\xb0\xdc!";
 constexpr const char* kNoCookieOption =  // 708 禁止自动设置Cookies失败!
-    "708 \xbd\xfb\xd6\xb9\xd7\xd4\xb6\xaf\xc9\xe8\xd6\xc3" "Cookies\xca\xa7\xb0\xdc!";
+    "708 \xbd\xfb\xd6\xb9\xd7\xd4\xb6\xaf\xc9\xe8\xd6\xc3"
+    "Cookies\xca\xa7\xb0\xdc!";
 constexpr const char* kNoRedirectOption =  // 709 重定向设置失败!
     "709 \xd6\xd8\xb6\xa8\xcf\xf2\xc9\xe8\xd6\xc3\xca\xa7\xb0\xdc!";
 constexpr const char* kNoHeaders =  // 710 设置协议头失败!
@@ -109,8 +110,8 @@ struct Exchange {
 
 std::string winhttp_fetch(const std::string& url, int method, const std::string& post_text,
                           std::string* cookies, std::string* new_cookies,
-                          const std::string& headers, std::string* reply_headers,
-                          bool no_redirect, const std::string& user, const std::string& password,
+                          const std::string& headers, std::string* reply_headers, bool no_redirect,
+                          const std::string& user, const std::string& password,
                           const std::string& proxy, const std::string& proxy_user,
                           const std::string& proxy_password, int timeout, std::string* location,
                           std::string* status, std::string* body) {
@@ -159,11 +160,9 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
   if (!exchange.connection) return fail(kNoConnection);
 
   ++exchange.stages_reached;
-  exchange.request.reset(WinHttpOpenRequest(exchange.connection.get(),
-                                            wide(winhttp_verb(method)).c_str(), object.c_str(),
-                                            nullptr, WINHTTP_NO_REFERER,
-                                            WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                            secure ? WINHTTP_FLAG_SECURE : 0));
+  exchange.request.reset(WinHttpOpenRequest(
+      exchange.connection.get(), wide(winhttp_verb(method)).c_str(), object.c_str(), nullptr,
+      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
   if (!exchange.request) return fail(kNoRequest);
   HINTERNET request = exchange.request.get();
 

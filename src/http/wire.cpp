@@ -99,8 +99,8 @@ std::string_view wininet_verb(int method) {
 }
 
 std::uint32_t wininet_request_flags(bool secure, bool cookies_supplied, bool no_redirect) {
-  std::uint32_t flags = 0x80000000u   // INTERNET_FLAG_RELOAD
-                        | 0x00000010u;  // INTERNET_FLAG_NEED_FILE
+  std::uint32_t flags = 0x80000000u            // INTERNET_FLAG_RELOAD
+                        | 0x00000010u;         // INTERNET_FLAG_NEED_FILE
   if (cookies_supplied) flags |= 0x00080000u;  // INTERNET_FLAG_NO_COOKIES
   if (no_redirect) flags |= 0x00200000u;       // INTERNET_FLAG_NO_AUTO_REDIRECT
   flags |= secure ? 0x00800000u                // INTERNET_FLAG_SECURE
@@ -175,7 +175,8 @@ std::string winhttp_request_headers(std::string_view headers, std::string_view c
     block.append(kCrLf);
   }
   for (const Default& d : defaults) {
-    const bool present = d.ignore_case ? contains_ignore_case(block, d.key) : contains(block, d.key);
+    const bool present =
+        d.ignore_case ? contains_ignore_case(block, d.key) : contains(block, d.key);
     if (!present) block.append(d.line);
   }
   if (!cookies.empty() && !contains_ignore_case(block, "Cookie: ")) {

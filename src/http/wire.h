@@ -54,8 +54,7 @@ std::uint32_t wininet_request_flags(bool secure, bool cookies_supplied, bool no_
 std::string wininet_agent(std::string_view headers);
 
 // Completes the caller's header block in place with the lines it lacks.
-void complete_wininet_headers(std::string& headers, std::string_view url,
-                              std::string_view cookies);
+void complete_wininet_headers(std::string& headers, std::string_view url, std::string_view cookies);
 
 // --- WinHttp exchange ---
 

@@ -30,7 +30,7 @@ struct Reply {
   std::string body;
   // Content-Length announced; -1 announces the body's own size, -2 announces none.
   long long announced_length = -1;
-  bool endless = false;          // after `body`, keeps sending until the client goes away
+  bool endless = false;           // after `body`, keeps sending until the client goes away
   bool reset_after_body = false;  // ends the connection with a reset instead of a close
 };
 
@@ -48,8 +48,7 @@ class LoopbackServer {
  public:
   using Handler = std::function<Reply(const ReceivedRequest&)>;
 
-  explicit LoopbackServer(Handler handler, unsigned short port = 0)
-      : handler_(std::move(handler)) {
+  explicit LoopbackServer(Handler handler, unsigned short port = 0) : handler_(std::move(handler)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

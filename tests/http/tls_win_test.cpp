@@ -85,8 +85,8 @@ TEST_F(tls, an_untrusted_certificate_gives_nothing_back) {
 
   std::string status;
   std::string body = "unset";
-  EXPECT_EQ(winhttp_fetch(url(ports_.untrusted, "/winhttp"), 0, {}, nullptr, nullptr, {},
-                          nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status, &body),
+  EXPECT_EQ(winhttp_fetch(url(ports_.untrusted, "/winhttp"), 0, {}, nullptr, nullptr, {}, nullptr,
+                          false, {}, {}, {}, {}, {}, 0, nullptr, &status, &body),
             "");
   EXPECT_EQ(status.substr(0, 4), "711 ") << status;
   EXPECT_EQ(body, "unset");

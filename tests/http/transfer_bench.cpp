@@ -65,8 +65,8 @@ int main() {
   measure("fetch_page", [&] { return quillmere::fetch_page(url).size(); });
   measure("winhttp_fetch", [&] {
     std::string received;
-    quillmere::winhttp_fetch(url, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {}, {}, {},
-                             {}, 0, nullptr, nullptr, &received);
+    quillmere::winhttp_fetch(url, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {}, {}, {}, {},
+                             0, nullptr, nullptr, &received);
     return received.size();
   });
 

@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "trust_ca: cannot read %s\n", argv[1]);
     return 1;
   }
-  HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                  CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
+  HCERTSTORE root =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
   if (root == nullptr) {
     std::fprintf(stderr, "trust_ca: cannot open the root store (%lu)\n", GetLastError());
     return 1;

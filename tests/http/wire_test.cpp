@@ -68,11 +68,13 @@ TEST(complete_wininet_headers, searches_match_letter_case_exactly) {
 }
 
 TEST(complete_wininet_headers, cookie_line_is_added_even_beside_a_callers_cookie_line) {
-  std::string headers = "Cookie: x=1\r\nReferer: r\r\nAccept: a\r\nAccept-Language: en\r\n"
-                        "Content-Type: t";
+  std::string headers =
+      "Cookie: x=1\r\nReferer: r\r\nAccept: a\r\nAccept-Language: en\r\n"
+      "Content-Type: t";
   complete_wininet_headers(headers, "u", "a=1; b=2");
-  EXPECT_EQ(headers, "Cookie: x=1\r\nReferer: r\r\nAccept: a\r\nAccept-Language: en\r\n"
-                     "Content-Type: t\r\nCookie: a=1; b=2");
+  EXPECT_EQ(headers,
+            "Cookie: x=1\r\nReferer: r\r\nAccept: a\r\nAccept-Language: en\r\n"
+            "Content-Type: t\r\nCookie: a=1; b=2");
 }
 
 constexpr const char* kDefaultBlock =
@@ -156,13 +158,12 @@ TEST(reply_cookies, lines_that_merely_mention_set_cookie_still_give_an_item) {
 
 TEST(reply_cookies, each_line_is_seen_after_its_cookie_in_order) {
   std::vector<std::string> seen;
-  const std::string cookies = cookies_from_reply_headers(
-      "HTTP/1.1 302 Found\r\nSet-Cookie: s=1;\r\nLocation: /b", [&](std::string_view line) {
-        seen.emplace_back(line);
-      });
+  const std::string cookies =
+      cookies_from_reply_headers("HTTP/1.1 302 Found\r\nSet-Cookie: s=1;\r\nLocation: /b",
+                                 [&](std::string_view line) { seen.emplace_back(line); });
   EXPECT_EQ(cookies, "s=1");
-  EXPECT_EQ(seen, (std::vector<std::string>{"HTTP/1.1 302 Found", "Set-Cookie: s=1;",
-                                            "Location: /b"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"HTTP/1.1 302 Found", "Set-Cookie: s=1;", "Location: /b"}));
 }
 
 TEST(reply_cookies, a_thousand_cookie_lines_are_all_kept) {
