@@ -1,5 +1,7 @@
 #include "http/decode.h"
 
+#include <algorithm>
+
 namespace quillmere {
 namespace {
 
@@ -24,16 +26,17 @@ std::string url_decode(std::string_view text, bool from_utf8) {
   std::string out;
   out.reserve(text.size());
   const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size; ++i) {
-    if (text[i] != '%') {
-      out.push_back(text[i]);
-      continue;
-    }
+  std::size_t i = 0;
+  while (i < size) {
+    // Copy the run up to the next "%" in one piece: replies are mostly plain bytes.
+    const std::size_t percent = std::min(text.find('%', i), size);
+    out.append(text, i, percent - i);
+    if (percent == size) break;
     // The two bytes after "%" always belong to the escape, even when they are no hex digits;
     // such an escape stays a plain "%" so that "100%" or "%zz" still reads as percent.
-    const int high = i + 1 < size ? hex_value(text[i + 1]) : -1;
-    const int low = i + 2 < size ? hex_value(text[i + 2]) : -1;
-    i += i + 2 < size ? 2 : size - 1 - i;
+    const int high = percent + 1 < size ? hex_value(text[percent + 1]) : -1;
+    const int low = percent + 2 < size ? hex_value(text[percent + 2]) : -1;
+    i = std::min(percent + 3, size);
     if (high < 0 || low < 0) {
       out.push_back('%');
     } else if (const int value = high * 16 + low; value != 0) {
