@@ -420,6 +420,16 @@ TEST_F(DeliveryTest, courier_delivery_lists_the_row_and_appends_to_an_existing_r
   EXPECT_NE(second.find("\"express_no\":\"1234566789\""), std::string::npos) << second;
 
   screenshot(express, L"express-window.bmp");
+
+  PostMessageW(express, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_until([&] { return !IsWindow(express); }));
+  // A click on the second tab brings the delivery page forward.
+  HWND tabs = control(kTabs);
+  PostMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 10));
+  PostMessageW(tabs, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
+  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
+  EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 1);
+  screenshot(main_, L"main-window-deliveries.bmp");
 }
 
 TEST_F(DeliveryTest, a_refused_delivery_adds_no_row_and_no_record_line) {
