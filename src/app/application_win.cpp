@@ -1,5 +1,6 @@
 #include "app/application_win.h"
 
+#include <system_error>
 #include <thread>
 
 #include "app/win32_support_win.h"
@@ -7,6 +8,20 @@
 #include "shop/workflows.h"
 
 namespace quillmere::app {
+namespace {
+
+// A thread that cannot be started (the system is out of them) leaves the work to the window's
+// thread, where every control operation runs directly: slower to answer, but nothing is lost.
+template <class Work>
+void run_on_worker(Work work) {
+  try {
+    std::thread(work).detach();
+  } catch (const std::system_error&) {
+    work();
+  }
+}
+
+}  // namespace
 
 Application::Application()
     : record_file_(program_directory() + L"/" + wide(shop::texts::kRecordFileName)) {}
@@ -21,15 +36,15 @@ bool Application::start(HINSTANCE instance) {
 // Login and retrieval run on threads of their own that are never joined; each holds the
 // application alive for as long as it runs, even past the window's end.
 void Application::login_clicked() {
-  std::thread([self = shared_from_this()] {
+  run_on_worker([self = shared_from_this()] {
     shop::run_login(self->session_, self->main_window_, self->network_);
-  }).detach();
+  });
 }
 
 void Application::fetch_orders_clicked() {
-  std::thread([self = shared_from_this()] {
+  run_on_worker([self = shared_from_this()] {
     shop::run_order_retrieval(self->session_, self->main_window_, self->network_, self->pacing_);
-  }).detach();
+  });
 }
 
 void Application::start_monitoring_clicked() {

@@ -45,7 +45,8 @@ bool DatabaseConnection::open(const std::wstring& path) {
   if (FAILED(CoCreateInstance(kConnectionClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                               reinterpret_cast<void**>(&connection))))
     return false;
-  BstrHolder connection_string(L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path);
+  // Quoted, so a ";" in a folder name cannot end the path early.
+  BstrHolder connection_string(L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path + L"\"");
   VARIANT argument;
   VariantInit(&argument);
   argument.vt = VT_BSTR;

@@ -348,6 +348,12 @@ TEST_F(DeliveryTest, express_window_opens_below_the_main_window_with_the_courier
   EXPECT_EQ(confirm.left, 216);
   EXPECT_EQ(confirm.top, 40);
 
+  // 发货 again while it is open brings the same window forward.
+  click(control(kDeliverButton));
+  Sleep(500);
+  EXPECT_EQ(app_->top_window(kExpressWindowClass), express);
+  EXPECT_TRUE(IsWindow(express));
+
   EXPECT_FALSE(IsWindowEnabled(tracking));
   app_->choose_entry(combo, 3);
   EXPECT_TRUE(IsWindowEnabled(tracking));
@@ -444,6 +450,14 @@ TEST_F(DeliveryTest, a_refused_delivery_adds_no_row_and_no_record_line) {
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货失败\r\n")); })) << log();
   EXPECT_EQ(app_->row_count(deliveries_), 1);
   EXPECT_EQ(read_file(folder_ + kRecordFile), "kept\r\n" + ids_[0] + "|2\r\n");
+
+  // No order selected when confirming: an empty order id, refused.
+  app_->clear_selection(orders_);
+  const std::string before = log();
+  click(GetDlgItem(express, kConfirmButton));
+  ASSERT_TRUE(wait_until([&] { return log() == before + u8str(u8"发货失败\r\n"); })) << log();
+  EXPECT_EQ(app_->row_count(deliveries_), 1);
+  EXPECT_EQ(delivery_of(ids_[1]), "");
 }
 
 TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
