@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "http/hostile_bytes.h"
 #include "test_support.h"
 #include "text/regex_object.h"
 
@@ -108,6 +109,22 @@ TEST(decode_page, large_body_is_converted_whole) {
     expected += gbk(u8"订单号：12345\r\n");
   }
   EXPECT_TRUE(page_of(body) == expected);  // not EXPECT_EQ: a failure would print it all
+}
+
+TEST(decode_page, any_bytes_are_taken) {
+  testing::hostile_bytes inputs(4);
+  regex_object regex;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string text = inputs.next();
+    const std::string wide = gbk_to_wide(text);
+    EXPECT_EQ(wide.size() % 2, 0u);
+    if (!wide.empty()) {
+      EXPECT_EQ(wide.substr(wide.size() - 2), std::string(2, '\0'));
+    }
+    EXPECT_EQ(wide_to_gbk(text).find('\0'), std::string::npos);
+    const std::string body = "<meta charset=" + inputs.next(12) + ">" + text;
+    EXPECT_EQ(decode_page(body, regex).find('\0'), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "http/hostile_bytes.h"
 namespace quillmere {
 namespace {
 
@@ -72,6 +73,27 @@ TEST(merge_cookies, takes_any_bytes) {
   std::string held("a=\0\xff;\x81=\x81", 8);
   std::string fresh("\0=1", 3);
   EXPECT_EQ(merge_cookies(held, fresh), std::string("\0=1; a=\0\xff; \x81=\x81", 14));
+}
+
+TEST(merge_cookies, any_bytes_give_space_free_texts) {
+  testing::hostile_bytes inputs(2);
+  for (int i = 0; i < 3000; ++i) {
+    std::string held = inputs.next();
+    std::string fresh = inputs.next();
+    const std::string result = merge_cookies(held, fresh);
+    EXPECT_EQ(held, result);
+    // Spaces only in the separators, no empty items, no deleted ones.
+    for (std::size_t at = result.find(' '); at != std::string::npos; at = result.find(' ', at + 1)) {
+      ASSERT_TRUE(at > 0 && result[at - 1] == ';' && at + 1 < result.size()) << i;
+    }
+    EXPECT_EQ(result.find(";;"), std::string::npos);
+    EXPECT_EQ(result.find("; ;"), std::string::npos);
+    if (!result.empty()) {
+      EXPECT_TRUE(result.front() != ';' && result.back() != ';') << i;
+    }
+    EXPECT_EQ(result.find("=deleted; "), std::string::npos);
+    EXPECT_EQ(fresh.find(' '), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "http/hostile_bytes.h"
 #include "test_support.h"
 
 namespace quillmere {
@@ -98,6 +99,18 @@ TEST(from_wide, stops_at_terminator) {
   EXPECT_EQ(from_wide(u""), "");
   EXPECT_EQ(from_wide(u"x", 12345), "");
   EXPECT_EQ(from_wide(std::u16string(1, u'\xd800'), kCodePageGbk), "?");  // lone surrogate
+}
+
+TEST(url_decode, any_bytes_give_no_longer_text_without_zero_bytes) {
+  testing::hostile_bytes inputs(3);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string text = inputs.next();
+    const std::string plain = url_decode(text);
+    EXPECT_LE(plain.size(), text.size());
+    EXPECT_EQ(plain.find('\0'), std::string::npos);
+    EXPECT_EQ(url_decode(text, true).find('\0'), std::string::npos);
+    EXPECT_EQ(to_wide(text).back(), u'\0');
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "http/hostile_bytes.h"
 namespace quillmere {
 namespace {
 
@@ -85,6 +86,17 @@ TEST(url_splitting, survives_hostile_input) {
   EXPECT_EQ(url_path(bytes), "/p\xfe");
   EXPECT_EQ(url_path(std::string(1 << 20, '/')).size(), std::size_t{1} << 20);
   EXPECT_EQ(url_port(std::string(1 << 20, ':')), 80);
+}
+
+TEST(url_splitting, any_bytes_give_a_port_and_a_path) {
+  testing::hostile_bytes inputs(1);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string url = inputs.next();
+    const int port = url_port(url);
+    EXPECT_TRUE(port >= 1 && port <= 65535) << port;
+    EXPECT_EQ(url_path(url).front(), '/');
+    EXPECT_LE(url_host(url).size(), url_host(url, true).size());
+  }
 }
 
 }  // namespace
