@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "shop/order_index.h"
+#include "http/decode.h"
 #include "shop/ports.h"
+#include "shop/replies.h"
 #include "shop/session.h"
 #include "shop/workflows.h"
 
@@ -120,8 +122,16 @@ void BM_monitoring_pass_linear_scan(benchmark::State& state) {
   run_passes(state, rows, rows);
 }
 
+// The part of every pass that no index can spare: decoding and reading the ids reply.
+void BM_ids_reply_reading(benchmark::State& state) {
+  Platform platform;
+  const std::string reply = platform.fetch_page("vdian.order.ids.get");
+  for (auto _ : state) benchmark::DoNotOptimize(read_order_ids(quillmere::url_decode(reply, true)));
+}
+
 }  // namespace
 
+BENCHMARK(BM_ids_reply_reading)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_monitoring_pass_indexed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_monitoring_pass_linear_scan)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -44,7 +44,8 @@ void IndexedOrderList::set_cell(int row, int column, std::string_view text) {
   rows_.set_cell(row, column, text);
   if (column != key_column_ || row < 0) return;
   const std::lock_guard<std::mutex> hold(lock_);
-  grow_to(static_cast<std::size_t>(row) + 1);
+  // A row not inserted through here (one cleared by a racing delete_all) is not indexed.
+  if (static_cast<std::size_t>(row) >= keys_.size()) return;
   if (keys_[static_cast<std::size_t>(row)] == text) return;
   unlink(row);
   keys_[static_cast<std::size_t>(row)].assign(text);

@@ -57,6 +57,17 @@ TEST(IndexedOrderList, a_fresh_row_has_an_empty_key) {
   EXPECT_EQ(list.find_row(1, ""), -1);
 }
 
+TEST(IndexedOrderList, rows_it_never_inserted_are_not_indexed) {
+  FakeList rows;
+  IndexedOrderList list(rows);
+  add_order(list, "a");
+  list.delete_all();
+  list.set_cell(0, 1, "late");  // a writer that raced with the delete_all
+  list.set_cell(2000000000, 1, "far");
+  EXPECT_EQ(list.find_row(1, "late"), -1);
+  EXPECT_EQ(list.find_row(1, "far"), -1);
+}
+
 TEST(IndexedOrderList, a_stale_entry_is_checked_against_the_list) {
   FakeList rows;
   IndexedOrderList list(rows);
