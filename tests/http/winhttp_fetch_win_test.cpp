@@ -206,6 +206,29 @@ TEST(winhttp_fetch, failures_give_their_numbered_text_and_leave_the_out_argument
   }
 }
 
+TEST(winhttp_fetch, server_credentials_go_out_only_as_a_complete_pair) {
+  LoopbackServer server([](const ReceivedRequest& request) {
+    if (request.headers.find("Authorization: ") == std::string::npos) {
+      return ok("who?", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"q\"");
+    }
+    return ok("welcome");
+  });
+  std::string status;
+  EXPECT_EQ(winhttp_fetch(server.url("/pair"), 0, {}, nullptr, nullptr, {}, nullptr, false, "u",
+                          "p", {}, {}, {}, 0, nullptr, &status),
+            "welcome");
+  EXPECT_EQ(status, "200 OK");
+  EXPECT_EQ(winhttp_fetch(server.url("/half"), 0, {}, nullptr, nullptr, {}, nullptr, false, "u", {},
+                          {}, {}, {}, 0, nullptr, &status),
+            "who?");
+  EXPECT_EQ(status, "401 Unauthorized");
+
+  const auto requests = server.requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(header_value(requests[requests.size() - 2], "Authorization"), "Basic dTpw");  // u:p
+  EXPECT_EQ(header_value(requests.back(), "Authorization"), "<absent>");
+}
+
 int g_dispatched = 0;
 std::string g_nested_page;
 std::string g_nested_url;
