@@ -149,10 +149,11 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
   }
 
   ++exchange.stages_reached;
+  // Without a proxy WinHttpOpen wants no proxy name at all, not an empty one.
   const std::wstring proxy_wide = wide(proxy_name(proxy, secure));
   exchange.session.reset(WinHttpOpen(
       nullptr, proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-      proxy_wide.c_str(), nullptr, 0));
+      proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy_wide.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
   if (!exchange.session) return fail(kNoSession);
 
   ++exchange.stages_reached;
