@@ -2,6 +2,7 @@
 // (10^6 bytes per second) of each routine, then the URL it keeps serving until a line arrives
 // on standard input, so that tests/http/transfer-bench.sh can measure curl on the same server.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -70,6 +71,11 @@ int main() {
     return received.size();
   });
 
+  // The server's own copy of the body and one received body (10 MB each) are the floor.
+  PROCESS_MEMORY_COUNTERS memory{};
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) {
+    std::printf("peak working set %.1f MB\n", static_cast<double>(memory.PeakWorkingSetSize) / 1e6);
+  }
   std::printf("serving %s\n", url.c_str());
   std::fflush(stdout);
   std::string line;

@@ -17,4 +17,4 @@ set_tests_properties(http_tests PROPERTIES FIXTURES_REQUIRED http_tls
 
 # Not a test: tests/http/transfer-bench.sh runs it and prints the figures.
 add_executable(http_transfer_bench http/transfer_bench.cpp)
-target_link_libraries(http_transfer_bench PRIVATE quillmere_http quillmere_test_support ws2_32)
+target_link_libraries(http_transfer_bench PRIVATE quillmere_http quillmere_test_support ws2_32 psapi)
