@@ -1,0 +1,43 @@
+#pragma once
+// The platform's side of one exchange: a request in, the reply and its log line out.
+//
+// "/token" and "/api" answer as the shop platform does, in its reply forms; "/sandbox/..." are
+// the controls for tests and demos (see README). Refusals carry a non-zero status code and a
+// reason; the codes are the sandbox's own:
+//   10001 wrong app key or secret          10013 unknown access token
+//   10003 no such API method or path       10014 expired access token
+//   10007 a parameter is missing or bad    10008 request too long   10009 malformed request
+//   20001 no such order                    20002 order already shipped
+//   20003 order not paid yet               20004 courier code not accepted
+//   10000 internal error
+
+#include <string>
+
+#include "shop.h"
+
+namespace quillmere::sandbox {
+
+struct request {
+  std::string method;  // HTTP method
+  std::string target;  // path and raw query, as sent
+};
+
+struct reply {
+  int http_status = 200;
+  std::string body;  // UTF-8
+  std::string log_line;
+};
+
+inline constexpr const char* kReplyContentType = "application/json;charset=UTF-8";
+
+// Never throws for any request text; a request it cannot read gets a refusal.
+reply answer(shop& shop, const request& request, const clock_reading& clock);
+
+// The body of a refusal the HTTP layer gives before any request reaches `answer` (a request line
+// that is too long or cannot be read), in the platform's style.
+std::string transport_refusal(int http_status);
+
+// The platform's status object alone with `code` and `reason`: {"status":{...}}.
+std::string refusal(int code, std::string_view reason);
+
+}  // namespace quillmere::sandbox

@@ -1,0 +1,148 @@
+#pragma once
+// The shop behind the sandbox: its orders, the tokens it has issued and what it was asked to
+// ship. Not thread-safe; the server keeps one lock around it. Texts are UTF-8.
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmere::sandbox {
+
+// Dates and order times follow the machine's wall clock; token expiry follows UTC.
+using local_time = std::chrono::local_seconds;
+using utc_time = std::chrono::sys_seconds;
+using date = std::chrono::year_month_day;
+
+struct clock_reading {
+  utc_time utc;
+  local_time local;
+};
+
+date date_of(local_time time);
+// "YYYY-M-D", no leading zeros: the form the program sends.
+std::string order_date_text(date day);
+// Reads "YYYY-M-D" (leading zeros allowed, four-digit year); nothing for anything else or for a
+// day that does not exist.
+std::optional<date> parse_order_date(std::string_view text);
+// "YYYY-MM-DD hh:mm:ss".
+std::string timestamp_text(local_time time);
+// "12.50" for 1250.
+std::string money_text(long long cents);
+
+struct order {
+  std::string order_id;
+  date day;
+  local_time placed_at;
+  std::optional<local_time> paid_at;
+  std::optional<local_time> shipped_at;
+  std::string item_id;
+  std::string item_name;
+  int quantity = 1;
+  long long price_cents = 0;  // of one item
+  std::string note;
+  std::string buyer_name;
+  std::string buyer_phone;
+  std::string address;
+  std::string express_type;
+  std::string express_no;
+
+  bool paid() const { return paid_at.has_value(); }
+  bool shipped() const { return shipped_at.has_value(); }
+  long long total_cents() const { return price_cents * quantity; }
+};
+
+// One accepted delivery call, as received.
+struct delivery {
+  std::string order_id;
+  std::string express_type;
+  std::string express_custom;
+  std::string express_no;
+  local_time at;
+};
+
+// What a caller fixes of a new order; everything left open comes from the shop's catalogue.
+struct order_request {
+  std::optional<date> day;  // today when empty
+  bool paid = true;
+  std::optional<std::string> item_name;
+  std::optional<std::string> note;
+  int quantity = 0;           // 0: the catalogue's
+  long long price_cents = -1;  // negative: the catalogue's
+};
+
+enum class token_check { valid, unknown, expired };
+enum class pay_outcome { paid, unknown_order, already_paid };
+enum class deliver_outcome {
+  delivered,
+  unknown_order,
+  unknown_courier,
+  missing_tracking_number,
+  already_shipped,
+  not_paid,
+};
+
+class shop {
+ public:
+  shop(std::string app_key, std::string secret, std::chrono::seconds token_lifetime);
+
+  std::chrono::seconds token_lifetime() const { return token_lifetime_; }
+
+  // A new token valid for the token lifetime, or nothing when the key or the secret is wrong.
+  std::optional<std::string> issue_token(std::string_view app_key, std::string_view secret,
+                                         utc_time now);
+  token_check check_token(std::string_view token, utc_time now) const;
+  // Every token issued so far expires now.
+  void expire_tokens(utc_time now);
+
+  // The day's order ids in the order the orders were placed.
+  std::vector<std::string> order_ids(date day) const;
+  const order* find_order(std::string_view order_id) const;
+  const std::vector<order>& orders() const { return orders_; }
+  order add_order(const order_request& request, local_time now);
+  pay_outcome pay(std::string_view order_id, local_time now);
+  deliver_outcome deliver(std::string_view order_id, std::string_view express_type,
+                          std::string_view express_custom, std::string_view express_no,
+                          local_time now);
+  const std::vector<delivery>& deliveries() const { return deliveries_; }
+
+  // One beat of the shop's day: the oldest unpaid order of today gets paid, then a new order
+  // arrives for today, every other one unpaid (so a later beat pays it).
+  struct tick_result {
+    std::optional<std::string> paid_order_id;
+    order arrived;
+  };
+  tick_result tick(local_time now);
+  // Back to the seeded orders of the demo shop with no deliveries; issued tokens stay valid.
+  void reseed(local_time now);
+
+ private:
+  order* mutable_order(std::string_view order_id);
+  std::string next_order_id(date day);
+
+  std::string app_key_;
+  std::string secret_;
+  std::chrono::seconds token_lifetime_;
+  std::map<std::string, utc_time, std::less<>> token_expiry_;
+  std::mt19937_64 token_source_;
+  std::vector<order> orders_;
+  std::map<int, int> last_sequence_;  // per day (days since the epoch): last order number used
+  std::vector<delivery> deliveries_;
+  std::uint64_t ticks_ = 0;
+};
+
+// The demo shop's credentials, also printed at start and written in the README.
+inline constexpr std::string_view kDemoAppKey = "688001";
+inline constexpr std::string_view kDemoSecret = "quillmere-demo-secret";
+// The shop's own phone, which every order detail carries as "seller_phone".
+inline constexpr std::string_view kSellerPhone = "13800571234";
+
+// The demo shop, seeded relative to `now`: orders today, yesterday and three days ago, paid and
+// unpaid, some shipped; none the day before yesterday.
+shop make_demo_shop(local_time now, std::chrono::seconds token_lifetime);
+
+}  // namespace quillmere::sandbox
