@@ -34,6 +34,7 @@ class HostWindow {
     InitCommonControlsEx(&classes);
     window = CreateWindowW(L"app_win_test_host", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                            nullptr, window_class.hInstance, this);
+    creation_error = GetLastError();
     list_view = CreateWindowW(WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 300, 200, window,
                               nullptr, window_class.hInstance, nullptr);
     list.attach(list_view);
@@ -54,6 +55,7 @@ class HostWindow {
   }
 
   WindowThread thread;
+  DWORD creation_error = 0;
   ReportListView list{thread};
   HWND window = nullptr;
   HWND list_view = nullptr;
@@ -63,9 +65,9 @@ class HostWindow {
     if (message == WM_NCCREATE) {
       auto* self = static_cast<HostWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
       SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-      self->thread.attach(window);
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && message == WM_CREATE) self->thread.attach(window);
     if (self != nullptr && message == kRunOnWindowThread) {
       self->thread.run_sent(l);
       return 0;
@@ -77,6 +79,8 @@ class HostWindow {
 
 TEST(window_thread, a_worker_call_runs_on_the_window_thread_and_yields_its_result) {
   HostWindow host;
+  ASSERT_NE(host.window, nullptr) << host.creation_error;
+  ASSERT_NE(host.list_view, nullptr);
   const DWORD window_thread = GetCurrentThreadId();
   std::atomic<bool> done{false};
   DWORD ran_on = 0;
