@@ -49,7 +49,16 @@ http_reply send_raw(int port, const std::string& request_bytes) {
           static_cast<ssize_t>(request_bytes.size())) {
     char buffer[4096];
     ssize_t got;
-    while ((got = ::recv(sock, buffer, sizeof buffer, 0)) > 0) received.append(buffer, got);
+    // Refusals of unreadable requests leave the connection open, so stop at the body's end.
+    while ((got = ::recv(sock, buffer, sizeof buffer, 0)) > 0) {
+      received.append(buffer, got);
+      const std::size_t head = received.find("\r\n\r\n");
+      const std::size_t length = received.find("Content-Length: ");
+      if (head != std::string::npos && length != std::string::npos && length < head &&
+          received.size() >= head + 4 + std::stoul(received.substr(length + 16))) {
+        break;
+      }
+    }
   }
   ::close(sock);
   const std::size_t head_end = received.find("\r\n\r\n");
