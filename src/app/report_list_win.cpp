@@ -8,12 +8,12 @@ namespace quillmere::app {
 
 void ReportListView::add_column(const ListColumn& column) {
   std::wstring title = wide(column.title);
-  LVCOLUMNW spec{};
-  spec.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-  spec.pszText = title.data();
-  spec.cx = column.width;
-  spec.iSubItem = column_count();
-  ListView_InsertColumn(list_view_, spec.iSubItem, &spec);
+  LVCOLUMNW column_info{};
+  column_info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column_info.pszText = title.data();
+  column_info.cx = column.width;
+  column_info.iSubItem = column_count();
+  ListView_InsertColumn(list_view_, column_info.iSubItem, &column_info);
 }
 
 int ReportListView::column_count() const {

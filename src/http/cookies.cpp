@@ -1,5 +1,7 @@
 #include "http/cookies.h"
 
+#include "text/text_between.h"
+
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -15,17 +17,6 @@ std::string_view trim_spaces(std::string_view text) {
 }
 
 void remove_spaces(std::string& text) { std::erase(text, ' '); }
-
-std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> parts;
-  std::size_t pos = 0;
-  for (std::size_t hit; (hit = text.find(separator, pos)) != std::string_view::npos;
-       pos = hit + separator.size()) {
-    parts.push_back(text.substr(pos, hit - pos));
-  }
-  parts.push_back(text.substr(pos));
-  return parts;
-}
 
 }  // namespace
 

@@ -55,14 +55,7 @@ std::string normalise_set_cookie(std::string_view header_block) {
 }
 
 std::vector<std::string_view> header_lines(std::string_view header_block) {
-  std::vector<std::string_view> lines;
-  std::size_t pos = 0;
-  for (std::size_t hit; (hit = header_block.find(kCrLf, pos)) != std::string_view::npos;
-       pos = hit + kCrLf.size()) {
-    lines.push_back(header_block.substr(pos, hit - pos));
-  }
-  lines.push_back(header_block.substr(pos));
-  return lines;
+  return split(header_block, kCrLf);
 }
 
 bool set_cookie_item(std::string_view line, std::string& item) {

@@ -28,6 +28,17 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
   return out;
 }
 
+std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
+  std::vector<std::string_view> parts;
+  std::size_t pos = 0;
+  for (std::size_t hit; (hit = text.find(separator, pos)) != std::string_view::npos;
+       pos = hit + separator.size()) {
+    parts.push_back(text.substr(pos, hit - pos));
+  }
+  parts.push_back(text.substr(pos));
+  return parts;
+}
+
 std::size_t find_ignore_case(std::string_view text, std::string_view needle, std::size_t from) {
   if (from > text.size()) return std::string_view::npos;
   auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmere {
 
@@ -18,6 +19,10 @@ std::string text_between(std::string_view subject, std::string_view start_marker
 
 // Every occurrence of `from` replaced by `to`, left to right, matching case.
 std::string replace_all(std::string_view text, std::string_view from, std::string_view to);
+
+// The pieces of `text` between occurrences of `separator` (not empty), in order; a text
+// without the separator is one piece.
+std::vector<std::string_view> split(std::string_view text, std::string_view separator);
 
 // Byte search that ignores ASCII letter case; npos when absent.
 std::size_t find_ignore_case(std::string_view text, std::string_view needle, std::size_t from = 0);

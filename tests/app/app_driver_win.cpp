@@ -183,11 +183,11 @@ std::wstring AppProcess::cell(HWND list, int row, int column) const {
 std::wstring AppProcess::column_title(HWND list, int column) const {
   constexpr int kChars = 256;
   RemoteBuffer remote(process_.hProcess, sizeof(LVCOLUMNW) + kChars * sizeof(wchar_t));
-  LVCOLUMNW spec{};
-  spec.mask = LVCF_TEXT;
-  spec.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVCOLUMNW)));
-  spec.cchTextMax = kChars;
-  remote.write(0, &spec, sizeof spec);
+  LVCOLUMNW column_info{};
+  column_info.mask = LVCF_TEXT;
+  column_info.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVCOLUMNW)));
+  column_info.cchTextMax = kChars;
+  remote.write(0, &column_info, sizeof column_info);
   if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(remote.at(0)))) return {};
   std::wstring text(kChars, L'\0');
   remote.read(sizeof(LVCOLUMNW), text.data(), text.size() * sizeof(wchar_t));
