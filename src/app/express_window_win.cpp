@@ -72,14 +72,7 @@ void ExpressWindow::close() {
 }
 
 LRESULT CALLBACK ExpressWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<ExpressWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<ExpressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(window, message, w, l);
-  return self->handle(message, w, l);
+  return dispatch_to_object(window, message, w, l, &ExpressWindow::window_, &ExpressWindow::handle);
 }
 
 LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {

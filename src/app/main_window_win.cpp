@@ -115,14 +115,7 @@ HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
 }
 
 LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(window, message, w, l);
-  return self->handle(message, w, l);
+  return dispatch_to_object(window, message, w, l, &MainWindow::window_, &MainWindow::handle);
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
