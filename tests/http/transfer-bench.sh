@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # MB/s of fetch_page, winhttp_fetch (under Wine) and curl for one 10 MB body from the same
-# loopback server. Usage: tests/http/transfer-bench.sh <win32 build folder>
+# loopback server. Usage: tests/http/transfer-bench.sh <Windows build folder: build/win32 or build/win64>
 set -euo pipefail
-build=$(cd "${1:?win32 build folder}" && pwd)
+build=$(cd "${1:?win32 Windows build folder}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 cmake --build "$build" --target http_transfer_bench >/dev/null
 "$here/../../scripts/wine-prefix" "$build"
