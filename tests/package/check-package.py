@@ -103,7 +103,8 @@ def read_resources():
 
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
-if check(exe[:2] == b"MZ" and exe[u32(0x3C):u32(0x3C) + 4] == b"PE\0\0", "quillmere.exe is no PE file"):
+if check(len(exe) > 0x40 and exe[:2] == b"MZ" and exe[u32(0x3C):u32(0x3C) + 4] == b"PE\0\0",
+         "quillmere.exe is missing or no PE file"):
     pe = u32(0x3C)
     check(u16(pe + 4) == 0x14C, f"quillmere.exe is for machine {u16(pe + 4):#x}, not i386")
     check(u16(pe + 24) == 0x10B, "quillmere.exe is not PE32")
