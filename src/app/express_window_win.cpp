@@ -43,7 +43,8 @@ bool ExpressWindow::register_class(HINSTANCE instance) {
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = procedure;
   window_class.hInstance = instance;
-  window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  window_class.hIcon = program_icon(instance, SM_CXICON);
+  window_class.hIconSm = program_icon(instance, SM_CXSMICON);
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kExpressWindowClass;

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "app/resources.h"
 #include "text/codepage.h"
 
 namespace quillmere::app {
@@ -43,6 +44,14 @@ std::wstring program_directory() {
     }
     path.resize(path.size() * 2);  // long paths come back truncated
   }
+}
+
+HICON program_icon(HINSTANCE instance, int size_metric) {
+  const int size = GetSystemMetrics(size_metric);
+  // Shared: the system owns the handle, so a window class may keep it for the whole run.
+  auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUILLMERE_ICON), IMAGE_ICON,
+                                            size, size, LR_DEFAULTCOLOR | LR_SHARED));
+  return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
 namespace {

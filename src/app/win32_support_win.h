@@ -22,6 +22,10 @@ void set_window_text(HWND window, std::string_view gbk_text);
 // The folder of the running program, without a trailing backslash.
 std::wstring program_directory();
 
+// The program's own icon at the size of `size_metric` (SM_CXICON, SM_CXSMICON), for window
+// classes; the stock application icon when the module carries none (test programs).
+HICON program_icon(HINSTANCE instance, int size_metric);
+
 class FontHolder {
  public:
   FontHolder() = default;

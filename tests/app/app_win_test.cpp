@@ -10,6 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "app/control_ids.h"
+#include "app/express_window_win.h"
+#include "app/main_window_win.h"
 #include "app/platform_win.h"
 #include "app/report_list_win.h"
 #include "app/win32_support_win.h"
@@ -238,6 +241,44 @@ TEST(fonts, the_control_font_has_chinese_glyphs) {
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
   EXPECT_NE(glyph, 0xFFFF);
+}
+
+// The icon drawn at `size` over white, sampled near the left edge halfway down: the red tile
+// of the program's icon, where the stock application icon is white or grey.
+COLORREF left_edge_colour(HICON icon, int size) {
+  HDC screen = GetDC(nullptr);
+  HDC canvas = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+  HGDIOBJ previous = SelectObject(canvas, bitmap);
+  const RECT all{0, 0, size, size};
+  FillRect(canvas, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(canvas, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  const COLORREF colour = GetPixel(canvas, size / 16, size / 2);
+  SelectObject(canvas, previous);
+  DeleteObject(bitmap);
+  DeleteDC(canvas);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
+bool is_tile_red(COLORREF colour) {
+  return GetRValue(colour) > 150 && GetGValue(colour) < 100 && GetBValue(colour) < 100;
+}
+
+// This test program carries the program's icon resource, as quillmere.exe does.
+TEST(window_icons, both_window_classes_show_the_programs_icon_in_caption_and_taskbar_sizes) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  MainWindow::register_class(instance);
+  ExpressWindow::register_class(instance);
+  for (const wchar_t* name : {kMainWindowClass, kExpressWindowClass}) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    ASSERT_TRUE(GetClassInfoExW(instance, name, &window_class));
+    ASSERT_NE(window_class.hIcon, nullptr);
+    ASSERT_NE(window_class.hIconSm, nullptr);
+    EXPECT_TRUE(is_tile_red(left_edge_colour(window_class.hIcon, GetSystemMetrics(SM_CXICON))));
+    EXPECT_TRUE(is_tile_red(left_edge_colour(window_class.hIconSm, GetSystemMetrics(SM_CXSMICON))));
+  }
 }
 
 TEST(edge_text, gbk_turns_into_utf16_and_back) {
