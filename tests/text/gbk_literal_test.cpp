@@ -17,13 +17,14 @@ using testing::gbk;
 TEST(gbk_literal, every_table_entry_is_what_code_page_936_makes_of_its_character) {
   char32_t previous = 0;
   for (const gbk_literal::TableEntry& entry : gbk_literal::kTable) {
-    ASSERT_LT(entry.code, 0x10000u);
-    EXPECT_LT(previous, entry.code) << "table not sorted at U+" << std::hex << entry.code;
+    const auto code = static_cast<unsigned>(entry.code);
+    ASSERT_LT(code, 0x10000u);
+    EXPECT_LT(previous, entry.code) << "table not sorted at U+" << std::hex << code;
     previous = entry.code;
     const std::u16string unit(1, static_cast<char16_t>(entry.code));
     const std::string bytes{static_cast<char>(entry.lead), static_cast<char>(entry.trail)};
-    EXPECT_EQ(utf16_to_multibyte(unit, kCodePageGbk), bytes) << "U+" << std::hex << entry.code;
-    EXPECT_EQ(multibyte_to_utf16(bytes, kCodePageGbk), unit) << "U+" << std::hex << entry.code;
+    EXPECT_EQ(utf16_to_multibyte(unit, kCodePageGbk), bytes) << "U+" << std::hex << code;
+    EXPECT_EQ(multibyte_to_utf16(bytes, kCodePageGbk), unit) << "U+" << std::hex << code;
   }
 }
 
