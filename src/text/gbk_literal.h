@@ -51,6 +51,8 @@ struct Bytes {
 void character_missing_from_gbk_table_run_scripts_gbk_table();
 void literal_is_not_valid_utf8();
 
+// The helpers are constexpr, not consteval: clang 14 refuses immediate calls on loop variables
+// inside the templates below. kEncoded is a constexpr variable, so it is made at compile time.
 struct Character {
   char32_t code;
   std::size_t length;  // UTF-8 bytes
