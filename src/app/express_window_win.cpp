@@ -7,11 +7,12 @@
 
 #include "app/control_ids.h"
 #include "shop/couriers.h"
+#include "text/gbk_literal.h"
 
 namespace quillmere::app {
 namespace {
 
-constexpr std::string_view kCaption = "\xbf\xec\xb5\xdd\xb7\xa2\xbb\xf5";  // 快递发货
+constexpr std::string_view kCaption = "快递发货"_gbk;
 constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 307, kOuterHeight = 132;
 constexpr int kBelowMainTop = 150;
 
@@ -23,15 +24,15 @@ constexpr int kDroppedListHeight = 300;
 const std::array<ControlLayout, 6> kLayout = {{
     {kExpressFrame, L"Button", BS_GROUPBOX, 0, 0, kFrameLeft, kFrameTop, 288, 88, ""},
     {kCourierLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 32, 24, 48, 24,
-     "\xbf\xec\xb5\xdd\xc3\xfb\xa3\xba"},  // 快递名：
+     "快递名："_gbk},
     {kCourierCombo, L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kFrameLeft, kFrameTop,
      80, 24, 120, 20 + kDroppedListHeight, ""},
     {kTrackingLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 8, 48, 72, 24,
-     "\xbf\xec\xb5\xdd\xb6\xa9\xb5\xa5\xba\xc5\xa3\xba"},  // 快递订单号：
+     "快递订单号："_gbk},
     {kTrackingEdit, L"Edit", ES_AUTOHSCROLL | WS_TABSTOP, kFrameLeft, kFrameTop, 80, 48, 120, 24,
      ""},
     {kConfirmButton, L"Button", BS_PUSHBUTTON | WS_TABSTOP, kFrameLeft, kFrameTop, 208, 32, 56, 32,
-     "\xc8\xb7\xb6\xa8"},  // 确定
+     "确定"_gbk},
 }};
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "app/control_ids.h"
+#include "text/gbk_literal.h"
 
 namespace quillmere::app {
 namespace {
@@ -28,63 +29,61 @@ constexpr DWORD kReport = LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TA
 const std::array<ControlLayout, 18> kLayout = {{
     {kLoginFrame, L"Button", BS_GROUPBOX, 0, 0, kLoginFrameLeft, kLoginFrameTop, 216, 80, ""},
     {kAppKeyLabel, L"Static", kLabel, kLoginFrameLeft, kLoginFrameTop, 8, 16, 40, 24,
-     "APPKEY\xa3\xba"},  // APPKEY：
+     "APPKEY："_gbk},
     {kAppKeyEdit, L"Edit", kLineEdit, kLoginFrameLeft, kLoginFrameTop, 56, 16, 64, 24, ""},
     {kLoginButton, L"Button", kButton, kLoginFrameLeft, kLoginFrameTop, 136, 16, 56, 24,
-     "\xb5\xc7\xc2\xbd"},  // 登陆
+     "登陆"_gbk},
     {kSecretLabel, L"Static", kLabel, kLoginFrameLeft, kLoginFrameTop, 8, 48, 48, 24,
-     "SECRET\xa3\xba"},  // SECRET：
+     "SECRET："_gbk},
     {kSecretEdit, L"Edit", kLineEdit, kLoginFrameLeft, kLoginFrameTop, 56, 48, 144, 24, ""},
     {kFunctionFrame, L"Button", BS_GROUPBOX, 0, 0, kFunctionFrameLeft, kFunctionFrameTop, 304, 80,
-     "\xb9\xa6\xc4\xdc\xc7\xf8"},  // 功能区
+     "功能区"_gbk},
     {kStartMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 16, 48, 64,
-     24, "\xbf\xaa\xca\xbc\xbc\xe0\xbf\xd8"},  // 开始监控
+     24, "开始监控"_gbk},
     {kStopMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 88, 48, 56, 24,
-     "\xcd\xa3\xd6\xb9\xbc\xe0\xbf\xd8"},  // 停止监控
+     "停止监控"_gbk},
     {kAddCardButton, L"Button", kButton | WS_DISABLED, kFunctionFrameLeft, kFunctionFrameTop, 152,
-     16, 80, 24, "\xcc\xed\xbc\xd3\xbf\xa8\xc3\xdc"},  // 添加卡密, never enabled
+     16, 80, 24, "添加卡密"_gbk},  // never enabled
     {kDatePicker, DATETIMEPICK_CLASSW, DTS_SHORTDATEFORMAT | WS_TABSTOP, kFunctionFrameLeft,
      kFunctionFrameTop, 160, 48, 112, 24, ""},
     {kFetchOrdersButton, L"Button", kButton, 0, 0, 240, 24, 64, 24,
-     "\xb6\xa9\xb5\xa5\xb2\xe9\xd1\xaf"},  // 订单查询
-    {kDeliverButton, L"Button", kButton, 0, 0, 312, 24, 56, 24, "\xb7\xa2\xbb\xf5"},  // 发货
+     "订单查询"_gbk},
+    {kDeliverButton, L"Button", kButton, 0, 0, 312, 24, 56, 24, "发货"_gbk},
     {kTabs, WC_TABCONTROLW, WS_TABSTOP, 0, 0, kTabsLeft, kTabsTop, 640, 288, ""},
     {kOrderList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
     {kDeliveryList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
     {kLogFrame, L"Button", BS_GROUPBOX, 0, 0, kLogFrameLeft, kLogFrameTop, 400, 144,
-     "\xb9\xa4\xd7\xf7\xc7\xf8"},  // 工作区
+     "工作区"_gbk},
     {kLogEdit, L"Edit", ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, kLogFrameLeft,
      kLogFrameTop, 16, 16, 368, 112, ""},
 }};
 
 constexpr std::array<std::string_view, 2> kPages = {
-    "\xb6\xa9\xb5\xa5\xd7\xb4\xcc\xac",  // 订单状态
-    "\xb7\xa2\xbb\xf5\xd7\xb4\xcc\xac",  // 发货状态
+    "订单状态"_gbk,
+    "发货状态"_gbk,
 };
 
 constexpr std::array<ListColumn, 8> kOrderColumns = {{
     {"ID", 40},
-    {"\xb6\xa9\xb5\xa5\xba\xc5", 110},          // 订单号
-    {"\xcf\xfa\xc1\xbf", 40},                   // 销量
-    {"\xc9\xcc\xc6\xb7\xc3\xfb", 170},          // 商品名
-    {"\xb8\xb6\xbf\xee\xd7\xb4\xcc\xac", 60},   // 付款状态
-    {"\xb7\xa2\xbb\xf5\xd7\xb4\xcc\xac", 60},   // 发货状态
-    {"\xc2\xf2\xbc\xd2\xc1\xf4\xd1\xd4", 60},   // 买家留言
-    {"\xc2\xf2\xbc\xd2\xce\xa2\xd0\xc5\xba\xc5", 75},  // 买家微信号
+    {"订单号"_gbk, 110},
+    {"销量"_gbk, 40},
+    {"商品名"_gbk, 170},
+    {"付款状态"_gbk, 60},
+    {"发货状态"_gbk, 60},
+    {"买家留言"_gbk, 60},
+    {"买家微信号"_gbk, 75},
 }};
 
 constexpr std::array<ListColumn, 6> kDeliveryColumns = {{
-    {"\xd0\xf2\xba\xc5", 50},                   // 序号
-    {"\xb6\xa9\xb5\xa5\xba\xc5", 115},          // 订单号
-    {"\xca\xd6\xbb\xfa\xba\xc5", 115},          // 手机号
-    {"\xbf\xa8\xc3\xdc", 130},                  // 卡密
-    {"\xc9\xcc\xc6\xb7\xc3\xfb", 120},          // 商品名
-    {"\xd7\xb4\xcc\xac", 80},                   // 状态
+    {"序号"_gbk, 50},
+    {"订单号"_gbk, 115},
+    {"手机号"_gbk, 115},
+    {"卡密"_gbk, 130},
+    {"商品名"_gbk, 120},
+    {"状态"_gbk, 80},
 }};
 
-// 数据库打开失败！
-constexpr std::string_view kDatabaseOpenFailed =
-    "\xca\xfd\xbe\xdd\xbf\xe2\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc\xa3\xa1";
+constexpr std::string_view kDatabaseOpenFailed = "数据库打开失败！"_gbk;
 
 constexpr UINT kWarningFlags = 0x30;  // OK button, exclamation icon
 

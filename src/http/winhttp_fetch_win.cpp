@@ -8,6 +8,7 @@
 #include "http/charset.h"
 #include "http/cookies.h"
 #include "http/wire.h"
+#include "text/gbk_literal.h"
 #include "text/regex_object.h"
 #include "text/responsive_wait.h"
 
@@ -48,33 +49,19 @@ std::string narrow(const wchar_t* units, std::size_t count) {
 }
 
 // Failure texts, GBK.
-constexpr const char* kNoPlatform =  // 700 当前系统不支持WinHttp服务!
-    "700 \xb5\xb1\xc7\xb0\xcf\xb5\xcd\xb3\xb2\xbb\xd6\xa7\xb3\xd6WinHttp\xb7\xfe\xce\xf1!";
-constexpr const char* kBadUrl =  // 701 解析URL地址失败!
-    "701 \xbd\xe2\xce\xf6URL\xb5\xd8\xd6\xb7\xca\xa7\xb0\xdc!";
-constexpr const char* kNoSession =  // 702 创建WinHttp会话失败!
-    "702 \xb4\xb4\xbd\xa8WinHttp\xbb\xe1\xbb\xb0\xca\xa7\xb0\xdc!";
-constexpr const char* kNoConnection =  // 703 创建WinHttp连接失败!
-    "703 \xb4\xb4\xbd\xa8WinHttp\xc1\xac\xbd\xd3\xca\xa7\xb0\xdc!";
-constexpr const char* kNoRequest =  // 704 创建WinHttp请求失败!
-    "704 \xb4\xb4\xbd\xa8WinHttp\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc!";
-constexpr const char* kNoTimeouts =  // 705 设置超时时间失败!
-    "705 \xc9\xe8\xd6\xc3\xb3\xac\xca\xb1\xca\xb1\xbc\xe4\xca\xa7\xb0\xdc!";
-constexpr const char* kNoCredentials =  // 707 设置代理凭证失败!
-    "707 \xc9\xe8\xd6\xc3\xb4\xfa\xc0\xed\xc6\xbe\xd6\xa4\xca\xa7\xb0\xdc!";
-constexpr const char* kNoCookieOption =  // 708 禁止自动设置Cookies失败!
-    "708 \xbd\xfb\xd6\xb9\xd7\xd4\xb6\xaf\xc9\xe8\xd6\xc3"
-    "Cookies\xca\xa7\xb0\xdc!";
-constexpr const char* kNoRedirectOption =  // 709 重定向设置失败!
-    "709 \xd6\xd8\xb6\xa8\xcf\xf2\xc9\xe8\xd6\xc3\xca\xa7\xb0\xdc!";
-constexpr const char* kNoHeaders =  // 710 设置协议头失败!
-    "710 \xc9\xe8\xd6\xc3\xd0\xad\xd2\xe9\xcd\xb7\xca\xa7\xb0\xdc!";
-constexpr const char* kNoSend =  // 711 发送请求失败!
-    "711 \xb7\xa2\xcb\xcd\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc!";
-constexpr const char* kNoResponse =  // 712 服务器未响应!
-    "712 \xb7\xfe\xce\xf1\xc6\xf7\xce\xb4\xcf\xec\xd3\xa6!";
-constexpr const char* kReadFailed =  // 713 读取数据失败!
-    "713 \xb6\xc1\xc8\xa1\xca\xfd\xbe\xdd\xca\xa7\xb0\xdc!";
+constexpr const char* kNoPlatform = "700 当前系统不支持WinHttp服务!"_gbk.c_str();
+constexpr const char* kBadUrl = "701 解析URL地址失败!"_gbk.c_str();
+constexpr const char* kNoSession = "702 创建WinHttp会话失败!"_gbk.c_str();
+constexpr const char* kNoConnection = "703 创建WinHttp连接失败!"_gbk.c_str();
+constexpr const char* kNoRequest = "704 创建WinHttp请求失败!"_gbk.c_str();
+constexpr const char* kNoTimeouts = "705 设置超时时间失败!"_gbk.c_str();
+constexpr const char* kNoCredentials = "707 设置代理凭证失败!"_gbk.c_str();
+constexpr const char* kNoCookieOption = "708 禁止自动设置Cookies失败!"_gbk.c_str();
+constexpr const char* kNoRedirectOption = "709 重定向设置失败!"_gbk.c_str();
+constexpr const char* kNoHeaders = "710 设置协议头失败!"_gbk.c_str();
+constexpr const char* kNoSend = "711 发送请求失败!"_gbk.c_str();
+constexpr const char* kNoResponse = "712 服务器未响应!"_gbk.c_str();
+constexpr const char* kReadFailed = "713 读取数据失败!"_gbk.c_str();
 
 bool set_dword_option(HINTERNET request, DWORD option, DWORD value) {
   return WinHttpSetOption(request, option, &value, sizeof value) != FALSE;

@@ -1,83 +1,85 @@
 #include "shop/couriers.h"
 
+#include "text/gbk_literal.h"
+
 namespace quillmere::shop {
 
 const std::array<std::string_view, kCourierCount> kCouriers = {
-    "999:\xce\xde\xd0\xe8\xce\xef\xc1\xf7",  // 999:无需物流
-    "1:\xcb\xb3\xb7\xe1\xcb\xd9\xd4\xcb",  // 1:顺丰速运
-    "2:\xd4\xb2\xcd\xa8\xcb\xd9\xb5\xdd",  // 2:圆通速递
-    "3:\xd6\xd0\xcd\xa8\xcb\xd9\xb5\xdd",  // 3:中通速递
-    "4:\xc9\xea\xcd\xa8\xbf\xec\xb5\xdd",  // 4:申通快递
-    "5:\xbb\xe3\xcd\xa8\xbf\xec\xd4\xcb",  // 5:汇通快运
-    "6:\xd4\xcf\xb4\xef\xbf\xec\xb5\xdd",  // 6:韵达快递
-    "7:\xd5\xac\xbc\xb1\xcb\xcd",  // 7:宅急送
-    "8:\xc1\xaa\xb0\xee\xbf\xec\xb5\xdd",  // 8:联邦快递
-    "9:EMS",  // 9:EMS
-    "20:\xc8\xab\xb7\xe5\xbf\xec\xb5\xdd",  // 20:全峰快递
-    "21:\xb0\xd9\xca\xc0\xbb\xe3\xcd\xa8",  // 21:百世汇通
-    "22:\xd3\xc5\xcb\xd9\xbf\xec\xb5\xdd",  // 22:优速快递
-    "23:\xbf\xec\xbd\xdd\xbf\xec\xb5\xdd",  // 23:快捷快递
-    "24:\xb5\xc2\xb0\xee",  // 24:德邦
-    "25:\xd6\xd0\xb9\xfa\xd3\xca\xd5\xfe",  // 25:中国邮政
-    "26:\xce\xa2\xcc\xd8\xc5\xc9",  // 26:微特派
-    "27:\xc1\xfa\xb0\xee\xcb\xd9\xb5\xdd",  // 27:龙邦速递
-    "28:\xcb\xd9\xb6\xfb\xbf\xec\xb5\xdd",  // 28:速尔快递
-    "29:\xcd\xf2\xcf\xf3\xce\xef\xc1\xf7",  // 29:万象物流
-    "30:\xb4\xf3\xd1\xf3\xce\xef\xc1\xf7",  // 30:大洋物流
-    "600:DHL\xa3\xa8\xb9\xfa\xbc\xca\xbc\xfe\xa3\xa9",  // 600:DHL（国际件）
-    "601:EMS\xa3\xa8\xb9\xfa\xbc\xca\xbc\xfe\xa3\xa9",  // 601:EMS（国际件）
-    "602:Fedex\xa3\xa8\xb9\xfa\xbc\xca\xbc\xfe\xa3\xa9",  // 602:Fedex（国际件）
-    "603:Fedex\xa3\xa8\xc3\xc0\xb9\xfa\xbc\xfe\xa3\xa9",  // 603:Fedex（美国件）
-    "604:Fedex\xa3\xa8\xd3\xa2\xb9\xfa\xbc\xfe\xa3\xa9",  // 604:Fedex（英国件）
-    "605:TNT",  // 605:TNT
-    "606:TNT\xa3\xa8\xb0\xc4\xb4\xf3\xc0\xfb\xd1\xc7\xbc\xfe\xa3\xa9",  // 606:TNT（澳大利亚件）
-    "607:TNT\xa3\xa8\xd3\xa2\xb9\xfa\xbc\xfe\xa3\xa9",  // 607:TNT（英国件）
-    "608:UPS",  // 608:UPS
-    "609:USPS",  // 609:USPS
-    "610:Skynet",  // 610:Skynet
-    "611:\xc8\xd5\xb1\xbe\xd3\xca\xd5\xfe",  // 611:日本邮政
-    "612:\xba\xab\xb9\xfa\xd3\xca\xd5\xfe",  // 612:韩国邮政
-    "613:\xb0\xc4\xb4\xf3\xc0\xfb\xd1\xc7\xd3\xca\xd5\xfe",  // 613:澳大利亚邮政
-    "614:\xcf\xe3\xb8\xdb\xd3\xca\xd5\xfe",  // 614:香港邮政
-    "615:\xd0\xc2\xbc\xd3\xc6\xc2\xd3\xca\xd5\xfe\xb4\xf3\xb0\xfc",  // 615:新加坡邮政大包
-    "616:\xd0\xc2\xbc\xd3\xc6\xc2\xd3\xca\xd5\xfe\xd0\xa1\xb0\xfc",  // 616:新加坡邮政小包
-    "617:\xd3\xa2\xb9\xfa\xd3\xca\xd5\xfe\xb4\xf3\xb0\xfc",  // 617:英国邮政大包
-    "618:\xc2\xed\xc0\xb4\xce\xf7\xd1\xc7\xd3\xca\xd5\xfe\xb4\xf3\xb0\xfc",  // 618:马来西亚邮政大包
-    "619:\xc2\xed\xc0\xb4\xce\xf7\xd1\xc7\xd3\xca\xd5\xfe\xd0\xa1\xb0\xfc",  // 619:马来西亚邮政小包
-    "620:\xd0\xc2\xce\xf7\xc0\xbc\xd3\xca\xd5\xfe",  // 620:新西兰邮政
-    "38248:\xb9\xfa\xcd\xa8\xbf\xec\xb5\xdd",  // 38248:国通快递
-    "42975:\xcc\xec\xcc\xec\xbf\xec\xb5\xdd",  // 42975:天天快递
-    "260702:\xd4\xf6\xd2\xe6",  // 260702:增益
-    "260703:\xd6\xd0\xcc\xfa\xce\xef\xc1\xf7",  // 260703:中铁物流
-    "260704:\xd6\xd0\xcc\xfa\xbf\xec\xd4\xcb",  // 260704:中铁快运
-    "260705:\xc4\xdc\xb4\xef",  // 260705:能达
-    "260706:\xd2\xbb\xcd\xb3\xb7\xc9\xba\xe8",  // 260706:一统飞鸿
-    "260707:\xc8\xe7\xb7\xe7\xb4\xef",  // 260707:如风达
-    "260708:\xc8\xfc\xb0\xc4\xb5\xdd",  // 260708:赛澳递
-    "260709:\xba\xa3\xba\xec\xcd\xf8\xcb\xcd",  // 260709:海红网送
-    "260710:\xcd\xa8\xba\xcd\xcc\xec\xcf\xc2",  // 260710:通和天下
-    "260711:\xd6\xa3\xd6\xdd\xbd\xa8\xbb\xaa",  // 260711:郑州建华
-    "260712:\xba\xec\xc2\xed\xbc\xd7",  // 260712:红马甲
-    "260713:\xd6\xa5\xc2\xe9\xbf\xaa\xc3\xc5",  // 260713:芝麻开门
-    "260714:\xc0\xd6\xbd\xdd\xb5\xdd",  // 260714:乐捷递
-    "260715:\xc1\xa2\xbc\xb4\xcb\xcd",  // 260715:立即送
-    "260716:\xd2\xf8\xbd\xdd",  // 260716:银捷
-    "260717:\xc3\xc5\xb6\xd4\xc3\xc5",  // 260717:门对门
-    "260718:\xba\xd3\xb1\xb1\xbd\xa8\xbb\xaa",  // 260718:河北建华
-    "260719:\xb7\xe7\xd0\xd0\xcc\xec\xcf\xc2",  // 260719:风行天下
-    "260720:\xc9\xd0\xb3\xc8",  // 260720:尚橙
-    "260721:\xd0\xc2\xb5\xb0\xb0\xc2\xcb\xb6",  // 260721:新蛋奥硕
-    "262919:\xc8\xcb\xc8\xcb\xbf\xec\xb5\xdd",  // 262919:人人快递
-    "275869:\xc9\xc1\xcb\xcd",  // 275869:闪送
-    "301465:\xbc\xd1\xbc\xaa\xbf\xec\xd4\xcb",  // 301465:佳吉快运
-    "301466:\xcc\xa9\xb9\xfa" "138\xb9\xfa\xbc\xca\xce\xef\xc1\xf7",  // 301466:泰国138国际物流
-    "301467:\xb3\xcc\xb9\xe2\xbf\xec\xb5\xdd",  // 301467:程光快递
-    "301468:\xb3\xa4\xbd\xad\xb9\xfa\xbc\xca\xcb\xd9\xb5\xdd",  // 301468:长江国际速递
-    "301469:\xc0\xb6\xcc\xec\xbf\xec\xb5\xdd",  // 301469:蓝天快递
-    "301470:PCA Express",  // 301470:PCA Express
-    "329724:\xd3\xca\xd5\xfe\xbf\xec\xb0\xfc",  // 329724:邮政快包
-    "341539:\xd3\xca\xd5\xfe\xd0\xa1\xb0\xfc",  // 341539:邮政小包
-    "103032:\xc2\xed\xbb\xa2\xbf\xec\xb5\xdd\xb9\xab\xcb\xbe",  // 103032:马虎快递公司
+    "999:无需物流"_gbk,
+    "1:顺丰速运"_gbk,
+    "2:圆通速递"_gbk,
+    "3:中通速递"_gbk,
+    "4:申通快递"_gbk,
+    "5:汇通快运"_gbk,
+    "6:韵达快递"_gbk,
+    "7:宅急送"_gbk,
+    "8:联邦快递"_gbk,
+    "9:EMS",
+    "20:全峰快递"_gbk,
+    "21:百世汇通"_gbk,
+    "22:优速快递"_gbk,
+    "23:快捷快递"_gbk,
+    "24:德邦"_gbk,
+    "25:中国邮政"_gbk,
+    "26:微特派"_gbk,
+    "27:龙邦速递"_gbk,
+    "28:速尔快递"_gbk,
+    "29:万象物流"_gbk,
+    "30:大洋物流"_gbk,
+    "600:DHL（国际件）"_gbk,
+    "601:EMS（国际件）"_gbk,
+    "602:Fedex（国际件）"_gbk,
+    "603:Fedex（美国件）"_gbk,
+    "604:Fedex（英国件）"_gbk,
+    "605:TNT",
+    "606:TNT（澳大利亚件）"_gbk,
+    "607:TNT（英国件）"_gbk,
+    "608:UPS",
+    "609:USPS",
+    "610:Skynet",
+    "611:日本邮政"_gbk,
+    "612:韩国邮政"_gbk,
+    "613:澳大利亚邮政"_gbk,
+    "614:香港邮政"_gbk,
+    "615:新加坡邮政大包"_gbk,
+    "616:新加坡邮政小包"_gbk,
+    "617:英国邮政大包"_gbk,
+    "618:马来西亚邮政大包"_gbk,
+    "619:马来西亚邮政小包"_gbk,
+    "620:新西兰邮政"_gbk,
+    "38248:国通快递"_gbk,
+    "42975:天天快递"_gbk,
+    "260702:增益"_gbk,
+    "260703:中铁物流"_gbk,
+    "260704:中铁快运"_gbk,
+    "260705:能达"_gbk,
+    "260706:一统飞鸿"_gbk,
+    "260707:如风达"_gbk,
+    "260708:赛澳递"_gbk,
+    "260709:海红网送"_gbk,
+    "260710:通和天下"_gbk,
+    "260711:郑州建华"_gbk,
+    "260712:红马甲"_gbk,
+    "260713:芝麻开门"_gbk,
+    "260714:乐捷递"_gbk,
+    "260715:立即送"_gbk,
+    "260716:银捷"_gbk,
+    "260717:门对门"_gbk,
+    "260718:河北建华"_gbk,
+    "260719:风行天下"_gbk,
+    "260720:尚橙"_gbk,
+    "260721:新蛋奥硕"_gbk,
+    "262919:人人快递"_gbk,
+    "275869:闪送"_gbk,
+    "301465:佳吉快运"_gbk,
+    "301466:泰国138国际物流"_gbk,
+    "301467:程光快递"_gbk,
+    "301468:长江国际速递"_gbk,
+    "301469:蓝天快递"_gbk,
+    "301470:PCA Express",
+    "329724:邮政快包"_gbk,
+    "341539:邮政小包"_gbk,
+    "103032:马虎快递公司"_gbk,
 };
 
 std::string express_code(std::string_view courier_entry) {

@@ -5,10 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "text/gbk_literal.h"
+
 namespace quillmere {
 
-// "#引号" in code page 936: stands for one double quote in markers and patterns.
-inline constexpr std::string_view kQuoteToken = "#\xd2\xfd\xba\xc5";
+// Stands for one double quote in markers and patterns.
+inline constexpr std::string_view kQuoteToken = "#引号"_gbk;
 
 // The bytes after the first `start_marker` (searched from byte `start_position`, counted from 1;
 // below 1 means the beginning) up to the first `end_marker` behind it. Empty when either marker
