@@ -148,7 +148,7 @@ bool regex_object::run(std::string_view pattern, bool case_sensitive, bool multi
     if (!global) {
       spans_.reserve(stride);
     } else if (view_.size() >= kSizedOnceFrom) {
-      const std::size_t cap = 2 * view_.size() / (stride * sizeof(Span)) + 1;
+      const std::size_t cap = view_.size() / (stride * sizeof(Span)) * 2 + 1;
       spans_.reserve(stride * std::min(engine_->literal->match_bound(view_), cap));
     }
     engine_->literal->find(view_, global, spans_);  // out of budget: the matches so far stand
