@@ -18,8 +18,6 @@
 namespace quillmere {
 namespace {
 
-constexpr std::size_t kSizedOnceFrom = 64 * 1024;
-
 bool is_hex(wchar_t c) {
   return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
@@ -140,17 +138,12 @@ bool regex_object::run(std::string_view pattern, bool case_sensitive, bool multi
   if (engine->literal) {
     groups_ = engine->literal->group_count();
     engine_ = std::move(engine);
-    // A large reply's spans are sized once, so they are neither moved nor touched twice; a
-    // small one's growth stays in memory the heap reuses, and counting would cost more. The
+    // The spans are sized once, so a large reply's are neither moved nor touched twice. The
     // cap keeps a subject whose bound is far above its real matches from reserving more than
     // its size twice over; past it the storage grows as usual.
     const std::size_t stride = groups_ + 1;
-    if (!global) {
-      spans_.reserve(stride);
-    } else if (view_.size() >= kSizedOnceFrom) {
-      const std::size_t cap = view_.size() / (stride * sizeof(Span)) * 2 + 1;
-      spans_.reserve(stride * std::min(engine_->literal->match_bound(view_), cap));
-    }
+    const std::size_t cap = view_.size() / (stride * sizeof(Span)) * 2 + 1;
+    spans_.reserve(stride * (global ? std::min(engine_->literal->match_bound(view_), cap) : 1));
     engine_->literal->find(view_, global, spans_);  // out of budget: the matches so far stand
     return true;
   }
