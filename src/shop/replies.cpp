@@ -20,6 +20,8 @@ constexpr std::string_view kDetailPattern =
 
 }  // namespace
 
+// The replies below outlive their matchers, so the matchers read them where they lie.
+
 std::string read_token(std::string_view token_reply) {
   return text_between(token_reply, "access_token\":\"", "\"");
 }
@@ -31,7 +33,7 @@ bool login_succeeded(std::string_view token, std::string_view token_reply) {
 std::vector<std::string> read_order_ids(std::string_view ids_reply) {
   std::vector<std::string> ids;
   regex_object matcher;
-  if (!matcher.create(kIdsPattern, ids_reply)) return ids;
+  if (!matcher.create_in_place(kIdsPattern, ids_reply)) return ids;
   const int count = matcher.match_count();
   if (count > kLeadingStrings) ids.reserve(static_cast<std::size_t>(count - kLeadingStrings));
   for (int k = kLeadingStrings + 1; k <= count; ++k) ids.push_back(matcher.submatch_text(k, 1));
@@ -41,7 +43,7 @@ std::vector<std::string> read_order_ids(std::string_view ids_reply) {
 std::vector<OrderDetail> read_order_details(std::string_view detail_reply) {
   std::vector<OrderDetail> details;
   regex_object matcher;
-  if (!matcher.create(kDetailPattern, detail_reply)) return details;
+  if (!matcher.create_in_place(kDetailPattern, detail_reply)) return details;
   const int count = matcher.match_count();
   for (int k = 1; k <= count; ++k) {
     OrderDetail d;

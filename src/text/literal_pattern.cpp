@@ -9,7 +9,15 @@
 namespace quillmere::detail {
 namespace {
 
-constexpr std::string_view kMeta = "\\.*+?()[]{}|^$";
+bool is_meta(char c) {
+  switch (c) {
+    case '\\': case '.': case '*': case '+': case '?': case '(': case ')': case '[': case ']':
+    case '{': case '}': case '|': case '^': case '$':
+      return true;
+    default:
+      return false;
+  }
+}
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -31,7 +39,7 @@ bool read_literal(std::string_view p, std::size_t& i, std::string& out) {
         return false;
       else out.push_back(e);
       i += 2;
-    } else if (kMeta.find(c) != std::string_view::npos) {
+    } else if (is_meta(c)) {
       break;
     } else {
       out.push_back(c);
@@ -49,14 +57,39 @@ bool take(std::string_view p, std::size_t& i, std::string_view piece) {
   return true;
 }
 
+// Roughly how often a byte below 0x40 turns up in the platform's JSON replies.
+int commonness(unsigned char c) {
+  if (c == '"') return 6;
+  if (c >= '0' && c <= '9') return 5;
+  if (c == ' ') return 4;
+  if (c == ',' || c == ':') return 3;
+  if (c == '\n' || c == '\r' || c == '.' || c == '-' || c == '/') return 2;
+  return 1;
+}
+
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 }  // namespace
+
+void LiteralPattern::choose_anchor(Literal& literal) {
+  const std::string& t = literal.text;
+  literal.jumps = static_cast<unsigned char>(t[0]) < 0x40;
+  if (!literal.jumps) return;
+  for (std::size_t k = 1; k < t.size(); ++k) {
+    const auto c = static_cast<unsigned char>(t[k]);
+    if (c < 0x40 && commonness(c) < commonness(static_cast<unsigned char>(t[literal.anchor])))
+      literal.anchor = k;
+  }
+}
 
 std::optional<LiteralPattern> LiteralPattern::compile(std::string_view pattern,
                                                       bool case_sensitive) {
   LiteralPattern lp;
   lp.case_sensitive_ = case_sensitive;
   std::size_t i = 0;
-  if (!read_literal(pattern, i, lp.first_) || lp.first_.empty()) return std::nullopt;
+  if (!read_literal(pattern, i, lp.first_.text) || lp.first_.text.empty()) return std::nullopt;
+  // Every skip ends in "?", so this is enough room.
+  lp.segments_.reserve(static_cast<std::size_t>(std::count(pattern.begin(), pattern.end(), '?')));
   while (i < pattern.size()) {
     Segment s;
     if (take(pattern, i, "(.*?)")) {
@@ -70,16 +103,47 @@ std::optional<LiteralPattern> LiteralPattern::compile(std::string_view pattern,
     } else {
       return std::nullopt;
     }
-    if (!read_literal(pattern, i, s.literal) || s.literal.empty()) return std::nullopt;
+    if (!read_literal(pattern, i, s.literal.text) || s.literal.text.empty()) return std::nullopt;
     if (s.capture) s.slot = lp.groups_++;
     lp.segments_.push_back(std::move(s));
   }
   if (!case_sensitive) {
-    for (char& c : lp.first_) c = lower(c);
+    for (char& c : lp.first_.text) c = lower(c);
     for (Segment& s : lp.segments_)
-      for (char& c : s.literal) c = lower(c);
+      for (char& c : s.literal.text) c = lower(c);
+  }
+  choose_anchor(lp.first_);
+  for (Segment& s : lp.segments_) choose_anchor(s.literal);
+
+  // The bound counts a byte whose case cannot differ, the one that every match holds most often.
+  std::size_t per_byte[128] = {};
+  lp.shortest_match_ = lp.first_.text.size();
+  for (char c : lp.first_.text) ++per_byte[static_cast<unsigned char>(c)];
+  for (const Segment& s : lp.segments_) {
+    lp.shortest_match_ += s.literal.text.size();
+    for (char c : s.literal.text) ++per_byte[static_cast<unsigned char>(c)];
+  }
+  for (std::size_t c = 0; c < 128; ++c) {
+    if (is_letter(static_cast<char>(c)) || per_byte[c] <= lp.bound_per_match_) continue;
+    lp.bound_byte_ = static_cast<char>(c);
+    lp.bound_per_match_ = per_byte[c];
   }
   return lp;
+}
+
+std::size_t LiteralPattern::match_bound(std::string_view subject) const {
+  const std::size_t by_length = subject.size() / shortest_match_;
+  if (bound_per_match_ == 0) return by_length;
+  // Counted in runs short enough for a byte counter, which compilers turn into vector code.
+  std::size_t held = 0;
+  for (std::size_t at = 0; at < subject.size();) {
+    const std::size_t run = std::min<std::size_t>(subject.size() - at, 255);
+    unsigned char in_run = 0;
+    for (std::size_t k = 0; k < run; ++k) in_run += subject[at + k] == bound_byte_ ? 1 : 0;
+    held += in_run;
+    at += run;
+  }
+  return std::min(by_length, held / bound_per_match_);
 }
 
 // One search over one subject: backtracking over the positions where each literal occurs,
@@ -100,19 +164,21 @@ struct LiteralPattern::Run {
     return true;
   }
 
-  // Where the next attempt of `literal` can be, from `at` (a character boundary): a byte
-  // below 0x40 is never part of a double-byte character, so it can be looked for directly.
-  std::size_t next_candidate(std::size_t at, const std::string& literal) const {
-    const char first = literal[0];
-    if (static_cast<unsigned char>(first) < 0x40) {
-      const void* hit = std::memchr(subject.data() + at, first, subject.size() - at);
-      return hit == nullptr ? subject.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - subject.data());
-    }
-    return at;
+  // The first place from `at` where a jumping literal can start: its anchor byte is there.
+  // The subject's size when there is none.
+  std::size_t next_candidate(std::size_t at, const Literal& literal) const {
+    const std::size_t from = at + literal.anchor;
+    if (from >= subject.size()) return subject.size();
+    const void* hit = std::memchr(subject.data() + from, literal.text[literal.anchor], subject.size() - from);
+    return hit == nullptr ? subject.size()
+                          : static_cast<std::size_t>(static_cast<const char*>(hit) - subject.data()) - literal.anchor;
   }
 
-  bool can_jump(const std::string& literal) const {
-    return static_cast<unsigned char>(literal[0]) < 0x40;
+  // The next place to try after `at` failed. A jumping literal can only match where its first
+  // byte (below 0x40, so a character of its own) stands, so one byte on is safe; otherwise the
+  // walk goes character by character.
+  std::size_t after(std::size_t at, const Literal& literal) const {
+    return literal.jumps ? at + 1 : at + gbk::char_width(subject, at);
   }
 
   // Matches segments [index, end) from `at`; on success `match_end` is where the match ends.
@@ -122,9 +188,10 @@ struct LiteralPattern::Run {
       return true;
     }
     const Segment& seg = pattern.segments_[index];
+    const std::string& text = seg.literal.text;
     std::size_t q = at;
     for (;;) {
-      if (can_jump(seg.literal)) {
+      if (seg.literal.jumps) {
         const std::size_t next = next_candidate(q, seg.literal);
         if (seg.skip == Skip::line) {
           const void* nl = std::memchr(subject.data() + q, '\n', next - q);
@@ -139,7 +206,7 @@ struct LiteralPattern::Run {
         return false;
       }
       --budget;
-      if (literal_at(q, seg.literal) && match_from(index + 1, q + seg.literal.size(), match_end)) {
+      if (literal_at(q, text) && match_from(index + 1, q + text.size(), match_end)) {
         if (seg.capture) {
           group_begin[seg.slot] = static_cast<std::uint32_t>(at);
           group_end[seg.slot] = static_cast<std::uint32_t>(q);
@@ -148,7 +215,7 @@ struct LiteralPattern::Run {
       }
       if (out_of_budget || q >= subject.size()) return false;
       if (seg.skip == Skip::line && subject[q] == '\n') return false;
-      q += gbk::char_width(subject, q);
+      q = after(q, seg.literal);
     }
   }
 
@@ -160,20 +227,20 @@ bool LiteralPattern::find(std::string_view subject, bool global,
   Run run{*this, subject, std::vector<std::uint32_t>(groups_), std::vector<std::uint32_t>(groups_)};
   std::size_t at = 0;
   while (at < subject.size()) {
-    if (run.can_jump(first_)) {
+    if (first_.jumps) {
       at = run.next_candidate(at, first_);
       if (at >= subject.size()) break;
     }
     std::size_t end = 0;
-    if (run.literal_at(at, first_) && run.match_from(0, at + first_.size(), end)) {
-      spans.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(end), true});
-      for (std::size_t g = 0; g < groups_; ++g) spans.push_back({run.group_begin[g], run.group_end[g], true});
+    if (run.literal_at(at, first_.text) && run.match_from(0, at + first_.text.size(), end)) {
+      spans.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(end)});
+      for (std::size_t g = 0; g < groups_; ++g) spans.push_back({run.group_begin[g], run.group_end[g]});
       if (!global) break;
       at = end;  // matches are never empty: the first literal is not
       continue;
     }
     if (run.out_of_budget) return false;
-    at += gbk::char_width(subject, at);
+    at = run.after(at, first_);
     if (run.budget-- == 0) return false;
   }
   return true;

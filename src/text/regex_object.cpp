@@ -100,6 +100,7 @@ regex_object::~regex_object() {
   engine_.reset();
   spans_.clear();
   subject_.clear();
+  view_ = {};
 #ifdef _WIN32
   if (com_initialised_) CoUninitialize();
 #endif
@@ -107,13 +108,27 @@ regex_object::~regex_object() {
 
 bool regex_object::create(std::string_view pattern, std::string_view subject,
                           bool case_sensitive, bool multi_line, bool global, bool quote_token) {
+  subject_.assign(subject);
+  view_ = subject_;
+  return run(pattern, case_sensitive, multi_line, global, quote_token);
+}
+
+bool regex_object::create_in_place(std::string_view pattern, std::string_view subject,
+                                   bool case_sensitive, bool multi_line, bool global,
+                                   bool quote_token) {
+  std::string().swap(subject_);
+  view_ = subject;
+  return run(pattern, case_sensitive, multi_line, global, quote_token);
+}
+
+bool regex_object::run(std::string_view pattern, bool case_sensitive, bool multi_line,
+                       bool global, bool quote_token) {
   engine_.reset();
   spans_.clear();
   groups_ = 0;
   global_ = global;
   pattern_ = quote_token ? replace_all(pattern, kQuoteToken, "\"") : std::string(pattern);
-  subject_.assign(subject);
-  if (subject_.size() >= std::numeric_limits<std::uint32_t>::max()) return false;
+  if (view_.size() >= std::numeric_limits<std::uint32_t>::max()) return false;
 
   case_sensitive_ = case_sensitive;
   multi_line_ = multi_line;
@@ -123,7 +138,13 @@ bool regex_object::create(std::string_view pattern, std::string_view subject,
   if (engine->literal) {
     groups_ = engine->literal->group_count();
     engine_ = std::move(engine);
-    engine_->literal->find(subject_, global, spans_);  // out of budget: the matches so far stand
+    // The spans are sized once, so a large reply's are neither moved nor touched twice. The
+    // cap keeps a subject whose bound is far above its real matches from reserving more than
+    // its size twice over; past it the storage grows as usual.
+    const std::size_t stride = groups_ + 1;
+    const std::size_t cap = view_.size() / (stride * sizeof(Span)) * 2 + 1;
+    spans_.reserve(stride * (global ? std::min(engine_->literal->match_bound(view_), cap) : 1));
+    engine_->literal->find(view_, global, spans_);  // out of budget: the matches so far stand
     return true;
   }
   try {
@@ -134,7 +155,7 @@ bool regex_object::create(std::string_view pattern, std::string_view subject,
   groups_ = engine->expression.mark_count();
   engine_ = std::move(engine);
 
-  const std::wstring wide = gbk::decode(subject_);
+  const std::wstring wide = gbk::decode(view_);
   const std::size_t stride = groups_ + 1;
   // Character offsets are turned into byte offsets by walking the subject once, in order.
   std::size_t cursor_char = 0;
@@ -146,7 +167,6 @@ bool regex_object::create(std::string_view pattern, std::string_view subject,
     marks.clear();
     for (std::size_t g = 0; g < stride; ++g) {
       if (!m[static_cast<int>(g)].matched) continue;
-      spans_[base + g].matched = true;
       marks.emplace_back(static_cast<std::size_t>(m[static_cast<int>(g)].first - wide.begin()), 2 * g);
       marks.emplace_back(static_cast<std::size_t>(m[static_cast<int>(g)].second - wide.begin()), 2 * g + 1);
     }
@@ -186,7 +206,7 @@ std::string regex_object::replace(std::string_view replacement) const {
   try {
     auto flags = boost::regex_constants::format_default;
     if (!global_) flags |= boost::regex_constants::format_first_only;
-    const std::wstring wide = gbk::decode(subject_);
+    const std::wstring wide = gbk::decode(view_);
     const boost::wregex expression = engine_->literal
                                          ? compile_general(pattern_, case_sensitive_, multi_line_)
                                          : engine_->expression;
@@ -211,9 +231,9 @@ const regex_object::Span* regex_object::span(int match_index, int group_index) c
 }
 
 std::string regex_object::text_of(const Span* s, int* position) const {
-  if (s == nullptr || !s->matched) return {};
+  if (s == nullptr || !s->matched()) return {};
   if (position != nullptr) *position = static_cast<int>(s->begin);
-  return subject_.substr(s->begin, s->end - s->begin);
+  return std::string(view_.substr(s->begin, s->end - s->begin));
 }
 
 std::string regex_object::match_text(int match_index, int* position) const {

@@ -26,6 +26,11 @@ class regex_object {
   // (backtracking, memory) keeps the matches found before it and still returns true.
   bool create(std::string_view pattern, std::string_view subject, bool case_sensitive = false,
               bool multi_line = true, bool global = true, bool quote_token = false);
+  // As create, but reads `subject` where it lies instead of keeping a copy of it: the caller
+  // keeps those bytes alive and unchanged until the object is destroyed or created again.
+  bool create_in_place(std::string_view pattern, std::string_view subject,
+                       bool case_sensitive = false, bool multi_line = true, bool global = true,
+                       bool quote_token = false);
 
   std::string get_pattern() const;
   // The subject with the matches replaced; "$1", "$&", "$$" and the like are expanded.
@@ -40,11 +45,14 @@ class regex_object {
   using Span = detail::MatchSpan;
   const Span* span(int match_index, int group_index) const;
   std::string text_of(const Span* s, int* position) const;
+  bool run(std::string_view pattern, bool case_sensitive, bool multi_line, bool global,
+           bool quote_token);
 
   struct Engine;
   std::unique_ptr<Engine> engine_;
   std::string pattern_;
-  std::string subject_;
+  std::string subject_;    // the copy that create keeps
+  std::string_view view_;  // the subject being read: subject_ or the caller's bytes
   bool global_ = true;
   bool case_sensitive_ = false;
   bool multi_line_ = true;

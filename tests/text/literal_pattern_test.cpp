@@ -94,10 +94,45 @@ TEST(literal_pattern, double_byte_characters_are_never_split) {
   expect_same_both_ways("b(.*?)b", gbk(u8"b中文b") + "\xff" + "b\x81");
 }
 
+TEST(literal_pattern, literal_found_by_a_later_byte_starts_where_the_general_engine_does) {
+  // ':' is rarer than '"', so these literals are looked for by a byte inside them: the match
+  // must still begin at the literal's first byte, never before the skip's start, never across
+  // a line feed for ".*?", and case must still be ignored around that byte.
+  expect_same_both_ways("\"k\":\"(.*?)\"", "\"k\":\"1\",\"k\":\"22\"");
+  expect_same_both_ways("\"k\":(.*?)\"v\":", "\"k\":\"v\":\"k\":x\"v\":");
+  expect_same_both_ways("\"k\":(.*?)\"v\":", "\"k\":x\n\"v\":\"k\":y\"v\":");
+  expect_same_both_ways("\"k\":(.*?)\"v\":", "\"k\":x\"\nv\":\"v\":");
+  expect_same_both_ways("\"k\":[\\s\\S]*?\"v\":", "\"k\":x\n\"v\":");
+  expect_same_both_ways("\"Key\":(.*?)\"Val\":", "\"KEY\":1\"vAL\":\"key\":2\"val\":");
+  expect_same_both_ways("\"Key\":(.*?)\"Val\":", "\"KEY\":1\"vAL\":\"key\":2\"val\":", true);
+  // The anchor byte right at the skip's start, and a literal longer than what is left.
+  expect_same_both_ways("\":(.*?)\":", "\":\":\":");
+  expect_same_both_ways("a\"(.*?)\"bc:", "a\"\"bc");
+  // Letters of the literal that stand as trail bytes of double-byte characters.
+  expect_same_both_ways("\"(.*?)\"k:", "\"\x81k:\"\x81\"k:\"");
+}
+
+TEST(literal_pattern, large_subjects_agree_with_general_engine) {
+  // Results are sized before the search from a count of one byte; here the count is large.
+  std::string ids = R"({"status":{"status_code":0,"status_reason":"success"},"result":[)";
+  for (int i = 0; ids.size() < 100'000; ++i) ids += "\"" + std::to_string(790000000 + i) + "\",";
+  ids += "\"x\"]}";
+  expect_same_both_ways("\"(.*?)\"", ids);
+  expect_same_both_ways("\"(.*?)\",", ids, true);
+  // No byte of the literals is case-proof: the bound comes from the literals' length.
+  std::string letters;
+  while (letters.size() < 70'000) letters += "aXbAxB\n";
+  expect_same_both_ways("a(.*?)b", letters);
+  expect_same_both_ways("a(.*?)b", letters, true);
+  // Far fewer matches than counted bytes.
+  expect_same_both_ways("\"\"\"(.*?)!", std::string(80'000, '"') + "!");
+}
+
 TEST(literal_pattern, random_subjects_agree_with_general_engine) {
   std::mt19937 rng(12345);
   const std::string alphabet[] = {"\"", "a", "A", "b", ":", "\n", "\r", " ", "\x81\x41", "\xd6\xd0", "\xff", "\x81"};
-  const std::string patterns[] = {"\"(.*?)\"", "a(.*?)b", "a[\\s\\S]*?b(.*?)\"", "\"a\":(.*?),", "b.*?a([\\s\\S]*?)\""};
+  const std::string patterns[] = {"\"(.*?)\"", "a(.*?)b", "a[\\s\\S]*?b(.*?)\"", "\"a\":(.*?),", "b.*?a([\\s\\S]*?)\"",
+                                  "\"a\":\"(.*?)\"[\\s\\S]*?\"b:"};
   for (int round = 0; round < 400; ++round) {
     std::string subject;
     const int length = static_cast<int>(rng() % 40);

@@ -132,6 +132,43 @@ TEST(regex_object, replace_expands_groups) {
   EXPECT_EQ(re.replace(gbk(u8"退")), gbk(u8"已退款"));
 }
 
+TEST(regex_object, create_in_place_answers_as_create_does_on_both_engines) {
+  const std::string subject = gbk(u8"名:\"已付款\",\n名:\"未付款\" \"x\"");
+  for (const std::string pattern : {"\"(.*?)\"", "(?:\"(.*?)\")", "(\\d+)|\"([^\"]*)\""}) {
+    regex_object copied;
+    regex_object in_place;
+    ASSERT_TRUE(copied.create(pattern, subject));
+    ASSERT_TRUE(in_place.create_in_place(pattern, subject));
+    ASSERT_EQ(in_place.match_count(), copied.match_count()) << pattern;
+    EXPECT_EQ(in_place.submatch_count(), copied.submatch_count());
+    for (int m = 0; m <= copied.match_count() + 1; ++m) {
+      for (int g = 0; g <= copied.submatch_count() + 1; ++g) {
+        int copied_at = -1;
+        int in_place_at = -1;
+        EXPECT_EQ(in_place.submatch_text(m, g, &in_place_at), copied.submatch_text(m, g, &copied_at));
+        EXPECT_EQ(in_place_at, copied_at);
+      }
+      EXPECT_EQ(in_place.match_text(m), copied.match_text(m));
+    }
+    EXPECT_EQ(in_place.replace("<$1>"), copied.replace("<$1>"));
+  }
+  regex_object re;
+  EXPECT_FALSE(re.create_in_place("(unclosed", subject));
+  EXPECT_EQ(re.match_count(), 0);
+  EXPECT_EQ(re.replace("x"), "");
+}
+
+TEST(regex_object, create_after_create_in_place_keeps_its_own_copy_again) {
+  regex_object re;
+  std::string lent = "\"a\" \"b\"";
+  ASSERT_TRUE(re.create_in_place("\"(.*?)\"", lent));
+  EXPECT_EQ(re.submatch_text(2, 1), "b");
+  ASSERT_TRUE(re.create("\"(.*?)\"", std::string("\"c\"")));  // the temporary is gone
+  lent.assign(64, 'z');
+  EXPECT_EQ(re.submatch_text(1, 1), "c");
+  EXPECT_EQ(re.replace("-"), "-");
+}
+
 TEST(regex_object, ten_megabyte_subject_is_matched_completely) {
   std::string subject;
   subject.reserve(10'500'000);
