@@ -15,6 +15,24 @@ inline constexpr std::string_view kNoOrdersYet =
 // "成功获取", the order date text, "订单\r\n".
 inline constexpr std::string_view kFetchedPrefix = "\xb3\xc9\xb9\xa6\xbb\xf1\xc8\xa1";  // 成功获取
 inline constexpr std::string_view kFetchedSuffix = "\xb6\xa9\xb5\xa5\r\n";              // 订单\r\n
+// "获取", the order date text, "订单失败：", the reason, "\r\n".
+inline constexpr std::string_view kFetchFailedPrefix = "\xbb\xf1\xc8\xa1";  // 获取
+inline constexpr std::string_view kFetchFailedMiddle =
+    "\xb6\xa9\xb5\xa5\xca\xa7\xb0\xdc\xa3\xba";  // 订单失败：
+// "订单", the order id, "详情获取失败：", the reason, "\r\n".
+inline constexpr std::string_view kDetailFailedPrefix = "\xb6\xa9\xb5\xa5";  // 订单
+inline constexpr std::string_view kDetailFailedMiddle =
+    "\xcf\xea\xc7\xe9\xbb\xf1\xc8\xa1\xca\xa7\xb0\xdc\xa3\xba";  // 详情获取失败：
+// Followed by the reason and "\r\n".
+inline constexpr std::string_view kMonitoringFailedPrefix =
+    "\xbc\xe0\xbf\xd8\xa3\xba\xbb\xf1\xc8\xa1\xb6\xa9\xb5\xa5\xca\xa7\xb0\xdc\xa3\xba";  // 监控：获取订单失败：
+inline constexpr std::string_view kMonitoringRecovered =
+    "\xbc\xe0\xbf\xd8\xa3\xba\xd2\xd1\xbb\xd6\xb8\xb4\r\n";  // 监控：已恢复\r\n
+// Reasons of the failure lines when the reply gives none.
+inline constexpr std::string_view kUnrecognisedReply =
+    "\xce\xde\xb7\xa8\xca\xb6\xb1\xf0\xb5\xc4\xbb\xd8\xb8\xb4";  // 无法识别的回复
+inline constexpr std::string_view kCannotReachPlatform =
+    "\xce\xde\xb7\xa8\xc1\xac\xbd\xd3\xce\xa2\xb5\xea\xc6\xbd\xcc\xa8";  // 无法连接微店平台
 inline constexpr std::string_view kNewOrders =
     "\xc4\xfa\xd3\xd0\xd0\xc2\xb5\xc4\xb6\xa9\xb5\xa5\r\n";  // 您有新的订单\r\n
 inline constexpr std::string_view kMonitoringStarted = "\xbf\xaa\xca\xbc\xbc\xe0\xbf\xd8\r\n";  // 开始监控\r\n
