@@ -163,6 +163,35 @@ TEST_F(served, logs_one_line_per_request) {
   EXPECT_EQ(seen, expected) << log.str();
 }
 
+TEST_F(served, a_dropped_call_closes_the_connection_without_a_reply) {
+  const std::string token = log_in(port);
+  ASSERT_EQ(get(port, "/sandbox/drop-calls?count=1").status, 200);
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  timeval timeout{10, 0};
+  ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // Keep-alive: the connection ends only because the sandbox drops it.
+  const std::string request = "GET " + ids_request(today(), token) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  ASSERT_EQ(::send(sock, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+  char buffer[256];
+  EXPECT_EQ(::recv(sock, buffer, sizeof buffer, 0), 0) << "the connection ends with no byte sent";
+  ::close(sock);
+
+  // The next call is answered again.
+  EXPECT_EQ(get(port, ids_request(today(), token)).status, 200);
+  sandbox->stop();
+  serving.join();
+  EXPECT_NE(log.str().find("vdian.order.ids.get param={\"page_num\":1,\"order_date\":\"" + today() +
+                           "\"} -> dropped\n"),
+            std::string::npos)
+      << log.str();
+}
+
 TEST_F(served, keeps_its_shop_whole_under_parallel_clients) {
   const std::string token = log_in(port);
   std::vector<std::thread> clients;
