@@ -491,7 +491,8 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   }
   if (drop) return {0, {}, line + " -> dropped", true};
   line += " -> " + std::to_string(result.code);
-  return {result.http_status, std::move(result.body), std::move(line)};
+  const bool arms_drops = target.path == "/sandbox/drop-calls" && result.http_status == 200;
+  return {result.http_status, std::move(result.body), std::move(line), false, arms_drops};
 }
 
 }  // namespace quillmere::sandbox

@@ -28,6 +28,9 @@ struct reply {
   std::string body;  // UTF-8
   std::string log_line;
   bool drop = false;  // close the connection without any reply, as a failing network would
+  // Close every other client connection first: a client retries a request that dies on a
+  // kept-alive connection (WinInet does), so a dropped call must find none to reuse.
+  bool close_other_connections = false;
 };
 
 inline constexpr const char* kReplyContentType = "application/json;charset=UTF-8";

@@ -38,10 +38,11 @@ bool same_endpoint(const sockaddr_in& address, const std::string& host, int port
   return host == text && ntohs(address.sin_port) == port;
 }
 
-// httplib offers no way to close a connection without answering, so find the connection's
-// socket among the process's descriptors and shut it; httplib's own write then fails and it
-// closes the descriptor as usual.
-bool shut_connection(const httplib::Request& request) {
+// httplib offers no way to close a connection without answering, so find connections' sockets
+// among the process's descriptors and shut them; httplib's own read or write then fails and it
+// closes the descriptor as usual. With `only_this` the request's own connection is shut, else
+// every other connection to the same local port.
+bool shut_connections(const httplib::Request& request, bool only_this) {
   DIR* descriptors = opendir("/proc/self/fd");
   if (descriptors == nullptr) return false;
   bool shut = false;
@@ -55,14 +56,13 @@ bool shut_connection(const httplib::Request& request) {
     socklen_t peer_size = sizeof peer;
     if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &local_size) != 0 ||
         getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peer_size) != 0 ||
-        local.sin_family != AF_INET || peer.sin_family != AF_INET) {
+        local.sin_family != AF_INET || peer.sin_family != AF_INET ||
+        !same_endpoint(local, request.local_addr, request.local_port)) {
       continue;
     }
-    if (same_endpoint(local, request.local_addr, request.local_port) &&
-        same_endpoint(peer, request.remote_addr, request.remote_port)) {
-      shut = ::shutdown(static_cast<int>(fd), SHUT_RDWR) == 0;
-      break;
-    }
+    if (same_endpoint(peer, request.remote_addr, request.remote_port) != only_this) continue;
+    shut = ::shutdown(static_cast<int>(fd), SHUT_RDWR) == 0 || shut;
+    if (only_this) break;
   }
   closedir(descriptors);
   return shut;
@@ -89,11 +89,18 @@ struct server::impl {
       out = answer(shop, {http_request.method, http_request.target}, read_clock());
     }
     if (out.drop) {
-      write_log(out.log_line + (shut_connection(http_request) ? "" : " (could not drop; answered 500)"));
-      // Reached only when the socket was not found: an answer nobody can read as a reply.
-      http_reply.status = 500;
+      if (shut_connections(http_request, true)) {
+        write_log(out.log_line);
+        // Nothing of this reaches the client: the connection is already shut.
+        http_reply.status = 200;
+      } else {
+        write_log(out.log_line + " (could not drop it; refused instead)");
+        http_reply.status = 500;
+        http_reply.set_content(transport_refusal(500), kReplyContentType);
+      }
       return httplib::Server::HandlerResponse::Handled;
     }
+    if (out.close_other_connections) shut_connections(http_request, false);
     http_reply.status = out.http_status;
     http_reply.set_content(out.body, kReplyContentType);
     write_log(out.log_line);
