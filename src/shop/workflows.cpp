@@ -125,6 +125,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   }
 
   ReportList& orders = window.order_list();
+  int rows_added = 0;
   auto handle_messages = [&] {
     pacing.process_pending_messages();
     return window.alive();
@@ -144,11 +145,14 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
         const int row = orders.insert_row();
         orders.set_cell(row, 0, std::to_string(orders.row_count()));
         write_order_cells(orders, row, order);
+        ++rows_added;
       }
       if (!handle_messages()) return;
     }
     if (!handle_messages()) return;
   }
+  // Once per pass, not per row: one flash and one sound however many orders came in.
+  if (rows_added > 0 && window.alive()) window.notify_new_orders(rows_added);
 }
 
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing) {

@@ -168,6 +168,52 @@ TEST_F(MonitoringTest, a_run_of_failing_passes_is_one_line_and_recovery_another)
   EXPECT_EQ(window.log, started_then_stopped(gbk(u8"监控：获取订单失败：无法连接微店平台\r\n")));
 }
 
+TEST_F(MonitoringTest, a_pass_that_adds_rows_asks_for_attention_once_with_their_number) {
+  window.add_order({"1", "A"});
+  const std::string url = ids_url();
+  network.reply(url, ids_reply({"A", "B", "C"}));
+  network.reply(detail_url("B"), detail_reply(order("B", kUnpaidUtf8)));
+  network.reply(detail_url("B"), detail_reply(order("B")));
+  network.reply(detail_url("C"), order_object(order("C")) + order_object(order("C2")) +
+                                     order_object(order("C3", kUnpaidUtf8)));
+  stop_at_ids_request(3);
+  run_monitoring();
+  // Pass 1: C and C2 paid (B not yet); pass 2: B; pass 3: nothing new.
+  EXPECT_EQ(window.notified, (std::vector<int>{2, 1}));
+  EXPECT_EQ(window.orders.row_count(), 4);
+  // The log is as it always was.
+  EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
+}
+
+TEST_F(MonitoringTest, no_attention_for_passes_without_rows_for_retrieval_or_after_the_window_is_gone) {
+  // The notice of more ids alone, with nothing paid: no attention.
+  network.reply(ids_url(), ids_reply({"A"}));
+  network.reply(detail_url("A"), detail_reply(order("A", kUnpaidUtf8)));
+  stop_at_ids_request(2);
+  run_monitoring();
+  EXPECT_NE(window.log.find(texts::kNewOrders), std::string::npos);
+  EXPECT_TRUE(window.notified.empty());
+
+  window.date = {2026, 5, 4};
+  network.reply(ids_url("2026-5-4"), ids_reply({"P"}));
+  network.reply(detail_url("P"), detail_reply(order("P")));
+  retrieve();
+  EXPECT_EQ(window.orders.row_count(), 1);
+  EXPECT_TRUE(window.notified.empty());
+
+  // The row goes in, then the window goes while the pass handles messages.
+  window.order_list().delete_all();
+  window.date = {2026, 5, 5};
+  network.reply(ids_url("2026-5-5"), ids_reply({"Q"}));
+  network.reply(detail_url("Q"), detail_reply(order("Q")));
+  pacing.on_messages = [&] {
+    if (window.orders.row_count() == 1) window.is_alive = false;
+  };
+  run_monitoring();
+  EXPECT_EQ(window.orders.row_count(), 1);
+  EXPECT_TRUE(window.notified.empty());
+}
+
 TEST_F(MonitoringTest, the_date_is_read_afresh_every_pass) {
   network.during_exchange = [&](const std::string&) {
     window.date = {2026, 5, 4};
