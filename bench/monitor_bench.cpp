@@ -61,6 +61,7 @@ class Window final : public MainWindow {
   void show_message(std::string_view, unsigned) override {}
   void open_express_window() override {}
   bool alive() override { return true; }
+  void notify_new_orders(int) override {}
 
  private:
   ReportList& orders_;

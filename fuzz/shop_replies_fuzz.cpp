@@ -1,5 +1,6 @@
 // The shop's reply readers over arbitrary replies, and request building with arbitrary values:
-// a spliced value must come out as unreserved characters and %XX escapes only.
+// a spliced value must come out as unreserved characters and %XX escapes only. Every reply
+// falls in exactly one kind, and a failure always has a reason fit for one log line.
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   is_empty_day_reply(reply);
   is_missing_token_reply(reply);
   is_delivery_accepted(reply);
+
+  const IdsReplyKind kind = classify_ids_reply(reply);
+  if ((kind == IdsReplyKind::no_reply) != reply.empty()) __builtin_trap();
+  const bool literal = is_empty_day_reply(reply) || is_missing_token_reply(reply);
+  if (kind == IdsReplyKind::refusal && (literal || is_success_reply(reply))) __builtin_trap();
+  if (kind == IdsReplyKind::success && (literal || !is_success_reply(reply))) __builtin_trap();
+  const std::string reason = failure_reason(reply);
+  if (reason.empty() || reason.find('"') != std::string::npos) __builtin_trap();
 
   const std::string& value = parts[1];
   if (!only_url_safe(json_value(value)) || !only_url_safe(percent_encode(value))) __builtin_trap();

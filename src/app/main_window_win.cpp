@@ -265,6 +265,10 @@ void MainWindow::show_message(std::string_view text, unsigned flags) {
   thread_.run([&] { MessageBoxW(window_, units.c_str(), wide(kCaption).c_str(), flags); });
 }
 
+void MainWindow::notify_new_orders(int count) {
+  if (count > 0) ask_for_attention(thread_, window_, attention_);
+}
+
 void MainWindow::open_express_window() {
   thread_.run([&] { express_window_.open(window_); });
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/attention_win.h"
 #include "app/database_win.h"
 #include "app/express_window_win.h"
 #include "app/report_list_win.h"
@@ -31,9 +32,10 @@ class MainWindowEvents {
 
 class MainWindow final : public shop::MainWindow {
  public:
-  MainWindow(WindowThread& thread, ExpressWindow& express_window)
-      : thread_(thread), express_window_(express_window), order_list_(thread),
-        delivery_list_(thread) {}
+  MainWindow(WindowThread& thread, ExpressWindow& express_window,
+             Attention& attention = system_attention())
+      : thread_(thread), express_window_(express_window), attention_(attention),
+        order_list_(thread), delivery_list_(thread) {}
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -50,6 +52,7 @@ class MainWindow final : public shop::MainWindow {
   void show_message(std::string_view text, unsigned flags) override;
   void open_express_window() override;
   bool alive() override { return thread_.alive(); }
+  void notify_new_orders(int count) override;
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -66,6 +69,7 @@ class MainWindow final : public shop::MainWindow {
 
   WindowThread& thread_;
   ExpressWindow& express_window_;
+  Attention& attention_;
   MainWindowEvents* events_ = nullptr;
   HWND window_ = nullptr;
   FontHolder control_font_;

@@ -57,6 +57,9 @@ class MainWindow {
   virtual void open_express_window() = 0;
   // False once the main window has been destroyed: workflows stop touching controls then.
   virtual bool alive() = 0;
+  // A monitoring pass added `count` rows: catch the owner's eye if the window is not in
+  // front. Harmless once the window is gone.
+  virtual void notify_new_orders(int count) = 0;
 };
 
 class ExpressWindow {

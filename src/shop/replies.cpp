@@ -73,4 +73,32 @@ bool is_delivery_accepted(std::string_view delivery_reply) {
   return delivery_reply.find(texts::kDeliveryAcceptedReply) != std::string_view::npos;
 }
 
+bool is_success_reply(std::string_view reply) {
+  constexpr std::string_view kCodeZero = "\"status_code\":0";
+  for (std::size_t at = reply.find(kCodeZero); at != std::string_view::npos;
+       at = reply.find(kCodeZero, at + 1)) {
+    const std::size_t next = at + kCodeZero.size();
+    // A code such as 0123 is not 0, and a reply cut off right after the 0 proves nothing.
+    if (next < reply.size() && (reply[next] < '0' || reply[next] > '9')) return true;
+  }
+  return false;
+}
+
+IdsReplyKind classify_ids_reply(std::string_view ids_reply) {
+  if (is_empty_day_reply(ids_reply)) return IdsReplyKind::empty_day;
+  if (is_missing_token_reply(ids_reply)) return IdsReplyKind::missing_token;
+  if (is_success_reply(ids_reply)) return IdsReplyKind::success;
+  if (ids_reply.empty()) return IdsReplyKind::no_reply;
+  return IdsReplyKind::refusal;
+}
+
+std::string failure_reason(std::string_view reply) {
+  if (reply.empty()) return std::string(texts::kCannotReachPlatform);
+  if (!is_success_reply(reply)) {
+    std::string reason = text_between(reply, "\"status_reason\":\"", "\"");
+    if (!reason.empty()) return reason;
+  }
+  return std::string(texts::kUnrecognisedReply);
+}
+
 }  // namespace quillmere::shop

@@ -35,4 +35,22 @@ bool is_empty_day_reply(std::string_view ids_reply);
 bool is_missing_token_reply(std::string_view ids_reply);
 bool is_delivery_accepted(std::string_view delivery_reply);
 
+// The platform said yes: "\"status_code\":0" followed by a character that is not a digit.
+bool is_success_reply(std::string_view reply);
+
+// What an order-ids reply is, tested in this order; only the first and third hold ids to read.
+enum class IdsReplyKind {
+  empty_day,      // the empty-day literal
+  missing_token,  // the missing-token literal
+  success,
+  no_reply,       // empty text: the exchange failed
+  refusal,        // anything else
+};
+IdsReplyKind classify_ids_reply(std::string_view ids_reply);
+
+// Why a reply brought no ids or no order, for the log: "无法连接微店平台" for an empty text,
+// "无法识别的回复" for a success reply (it should have matched) or a refusal without a reason,
+// else the text between the first "\"status_reason\":\"" and the next "\"".
+std::string failure_reason(std::string_view reply);
+
 }  // namespace quillmere::shop

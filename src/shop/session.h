@@ -23,6 +23,11 @@ class Session {
   int order_id_count() const { return order_id_count_.load(); }
   void set_order_id_count(int value) { order_id_count_.store(value); }
 
+  // Whether the latest monitoring pass of this run failed to get the day's ids: a run of
+  // failing passes is logged once, and the first good pass after it says so.
+  bool monitoring_failing() const { return monitoring_failing_.load(); }
+  void set_monitoring_failing(bool value) { monitoring_failing_.store(value); }
+
   // How many monitoring loops are running, one inside the other, on the window's thread.
   int monitoring_depth() const { return monitoring_depth_.load(); }
 
@@ -32,6 +37,7 @@ class Session {
   std::string access_token_;
   std::atomic<int> monitoring_flag_{0};
   std::atomic<int> order_id_count_{0};
+  std::atomic<bool> monitoring_failing_{false};
   std::atomic<int> monitoring_depth_{0};
 };
 

@@ -17,6 +17,18 @@ inline constexpr std::string_view kNoOrdersYet =
 // "成功获取", the order date text, "订单\r\n".
 inline constexpr std::string_view kFetchedPrefix = "成功获取"_gbk;
 inline constexpr std::string_view kFetchedSuffix = "订单\r\n"_gbk;
+// "获取", the order date text, "订单失败：", the reason, "\r\n".
+inline constexpr std::string_view kFetchFailedPrefix = "获取"_gbk;
+inline constexpr std::string_view kFetchFailedMiddle = "订单失败："_gbk;
+// "订单", the order id, "详情获取失败：", the reason, "\r\n".
+inline constexpr std::string_view kDetailFailedPrefix = "订单"_gbk;
+inline constexpr std::string_view kDetailFailedMiddle = "详情获取失败："_gbk;
+// Followed by the reason and "\r\n".
+inline constexpr std::string_view kMonitoringFailedPrefix = "监控：获取订单失败："_gbk;
+inline constexpr std::string_view kMonitoringRecovered = "监控：已恢复\r\n"_gbk;
+// Reasons of the failure lines when the reply gives none.
+inline constexpr std::string_view kUnrecognisedReply = "无法识别的回复"_gbk;
+inline constexpr std::string_view kCannotReachPlatform = "无法连接微店平台"_gbk;
 inline constexpr std::string_view kNewOrders =
     "您有新的订单\r\n"_gbk;
 inline constexpr std::string_view kMonitoringStarted = "开始监控\r\n"_gbk;

@@ -37,6 +37,12 @@ std::string concat(std::string_view a, std::string_view b, std::string_view c = 
   return out;
 }
 
+// A refusal's quoted strings are no order ids, whatever their number.
+std::vector<std::string> ids_to_read(IdsReplyKind kind, std::string_view ids_reply) {
+  if (kind == IdsReplyKind::success || kind == IdsReplyKind::empty_day) return read_order_ids(ids_reply);
+  return {};
+}
+
 }  // namespace
 
 void run_login(Session& session, MainWindow& window, Network& network) {
@@ -57,22 +63,37 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
   pacing.wait_ms(kRequestSpacingMs);
   if (!window.alive()) return;
 
-  if (is_empty_day_reply(ids_reply)) {
-    window.append_log(concat(order_date, texts::kNoOrdersYet));
-  } else if (is_missing_token_reply(ids_reply)) {
-    window.show_message(texts::kPleaseLogIn, kMessageOk);
-  } else {
-    window.append_log(concat(texts::kFetchedPrefix, order_date, texts::kFetchedSuffix));
+  const IdsReplyKind kind = classify_ids_reply(ids_reply);
+  switch (kind) {
+    case IdsReplyKind::empty_day:
+      window.append_log(concat(order_date, texts::kNoOrdersYet));
+      break;
+    case IdsReplyKind::missing_token:
+      window.show_message(texts::kPleaseLogIn, kMessageOk);
+      break;
+    case IdsReplyKind::success:
+      window.append_log(concat(texts::kFetchedPrefix, order_date, texts::kFetchedSuffix));
+      break;
+    case IdsReplyKind::no_reply:
+    case IdsReplyKind::refusal:
+      window.append_log(concat(texts::kFetchFailedPrefix, order_date,
+                               concat(texts::kFetchFailedMiddle, failure_reason(ids_reply), "\r\n")));
+      break;
   }
 
   int row_counter = 0;
-  for (const std::string& id : read_order_ids(ids_reply)) {
+  for (const std::string& id : ids_to_read(kind, ids_reply)) {
     if (!window.alive()) return;
     const std::string detail_reply =
         fetch_decoded(network, build_order_detail_request(id, session.access_token()));
     pacing.wait_ms(kRequestSpacingMs);
     if (!window.alive()) return;
-    for (const OrderDetail& order : read_order_details(detail_reply)) {
+    const std::vector<OrderDetail> details = read_order_details(detail_reply);
+    if (details.empty()) {
+      window.append_log(concat(texts::kDetailFailedPrefix, id,
+                               concat(texts::kDetailFailedMiddle, failure_reason(detail_reply), "\r\n")));
+    }
+    for (const OrderDetail& order : details) {
       const int row = orders.insert_row();
       ++row_counter;
       orders.set_cell(row, 0, std::to_string(row_counter));
@@ -87,7 +108,16 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   const std::string ids_reply =
       fetch_decoded(network, build_order_ids_request(order_date, session.access_token()));
   if (!window.alive()) return;
-  const std::vector<std::string> ids = read_order_ids(ids_reply);
+  const IdsReplyKind kind = classify_ids_reply(ids_reply);
+  const bool failed = kind == IdsReplyKind::no_reply || kind == IdsReplyKind::refusal ||
+                      kind == IdsReplyKind::missing_token;
+  if (failed && !session.monitoring_failing()) {
+    window.append_log(concat(texts::kMonitoringFailedPrefix, failure_reason(ids_reply), "\r\n"));
+  } else if (!failed && session.monitoring_failing()) {
+    window.append_log(texts::kMonitoringRecovered);
+  }
+  session.set_monitoring_failing(failed);
+  const std::vector<std::string> ids = ids_to_read(kind, ids_reply);
   if (!ids.empty()) {
     const int count = static_cast<int>(ids.size());
     if (count > session.order_id_count()) window.append_log(texts::kNewOrders);
@@ -95,6 +125,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   }
 
   ReportList& orders = window.order_list();
+  int rows_added = 0;
   auto handle_messages = [&] {
     pacing.process_pending_messages();
     return window.alive();
@@ -114,17 +145,24 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
         const int row = orders.insert_row();
         orders.set_cell(row, 0, std::to_string(orders.row_count()));
         write_order_cells(orders, row, order);
+        ++rows_added;
       }
       if (!handle_messages()) return;
     }
     if (!handle_messages()) return;
   }
+  // Once per pass, not per row: one flash and one sound however many orders came in.
+  if (rows_added > 0 && window.alive()) window.notify_new_orders(rows_added);
 }
 
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
   const MonitoringDepth depth(session);
   session.set_monitoring_flag(1);
-  if (depth.outermost()) window.append_log(texts::kMonitoringStarted);
+  if (depth.outermost()) {
+    // A new run tells of a failure even if the previous run stopped while failing.
+    session.set_monitoring_failing(false);
+    window.append_log(texts::kMonitoringStarted);
+  }
   while (session.monitoring_flag() != 0 && window.alive()) {
     monitoring_pass(session, window, network, pacing);
     if (!window.alive()) break;

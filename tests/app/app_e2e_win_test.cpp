@@ -268,6 +268,63 @@ TEST_F(AppTest, monitoring_adds_an_order_once_it_is_paid_and_stops_on_the_stop_b
   EXPECT_EQ(app_->row_count(orders_), 2) << "nothing is watched after the stop";
 }
 
+TEST_F(AppTest, a_lost_ids_request_and_a_refused_detail_are_reported_as_failures) {
+  const std::string first = add_order("2030-6-3", true, kSoapQuery);
+  const std::string second = add_order("2030-6-3", false, kSoapQuery);
+  ASSERT_FALSE(second.empty());
+  log_in();
+  sandbox("/sandbox/drop-calls?count=1");
+  fetch_day(2030, 6, 3);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"获取2030-6-3订单失败：无法连接微店平台\r\n")); }))
+      << log();
+  EXPECT_EQ(log().find(u8str(u8"成功获取")), std::string::npos) << log();
+  EXPECT_EQ(app_->row_count(orders_), 0);
+
+  // The platform answers again, but refuses one order's details: that order is named, the
+  // other is listed as number 1.
+  sandbox("/sandbox/refuse-detail?order_id=" + first);
+  fetch_day(2030, 6, 3);
+  const std::string expected = u8str(u8"成功获取2030-6-3订单\r\n订单") + first +
+                               u8str(u8"详情获取失败：订单详情暂时无法获取\r\n");
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(expected) && app_->row_count(orders_) == 1 &&
+                                      !app_->cell(orders_, 0, 7).empty(); }))
+      << log();
+  EXPECT_EQ(app_->cell(orders_, 0, 0), L"1");
+  EXPECT_EQ(utf8(app_->cell(orders_, 0, 1)), second);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST_F(AppTest, monitoring_says_once_that_the_token_expired_and_recovers_after_a_new_login) {
+  const std::string waiting = add_order("2030-7-1", false, kSoapQuery);
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 7, 1);
+  click(control(kStartMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"您有新的订单\r\n")); })) << log();
+
+  sandbox("/sandbox/expire-tokens");
+  const std::string failed = u8str(u8"监控：获取订单失败：access_token已过期\r\n");
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(failed); })) << log();
+  Sleep(2000);  // many more refused passes
+  EXPECT_EQ(occurrences(log(), failed), 1u) << log();
+
+  click(control(kLoginButton));
+  const std::string recovered = u8str(u8"登陆成功\r\n监控：已恢复\r\n");
+  ASSERT_TRUE(wait_until([&] { return log().find(recovered) != std::string::npos; })) << log();
+  sandbox("/sandbox/pay?order_id=" + waiting);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  EXPECT_EQ(utf8(app_->cell(orders_, 0, 1)), waiting);
+
+  click(control(kStopMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
+  EXPECT_EQ(occurrences(log(), failed), 1u) << log();
+  EXPECT_EQ(occurrences(log(), u8str(u8"监控：已恢复\r\n")), 1u) << log();
+}
+
 TEST_F(AppTest, closing_the_window_while_monitoring_ends_the_program_with_exit_code_0) {
   add_order("2030-4-10", false, kSoapQuery);
   log_in();

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "app/attention_win.h"
 #include "app/control_ids.h"
 #include "app/express_window_win.h"
 #include "app/main_window_win.h"
@@ -177,6 +179,89 @@ TEST(report_list_view, a_worker_fills_the_list_while_the_window_thread_pumps) {
   worker.join();
   ASSERT_EQ(host.list.row_count(), 50);
   EXPECT_EQ(host.list.cell(49, 0), "50");
+}
+
+// Records what would have reached the taskbar and the speaker; the window in front is the real
+// one unless a test names another.
+class RecordingAttention final : public Attention {
+ public:
+  HWND pretend_foreground = nullptr;
+  bool pretend = false;
+  std::vector<HWND> flashed;
+  int sounds = 0;
+  DWORD flashed_on = 0;
+
+  HWND foreground_window() override { return pretend ? pretend_foreground : Attention::foreground_window(); }
+  void flash_taskbar_button(HWND window) override {
+    flashed.push_back(window);
+    flashed_on = GetCurrentThreadId();
+  }
+  void play_notification_sound() override { ++sounds; }
+};
+
+TEST(attention, flashes_and_sounds_once_only_while_another_window_is_in_front) {
+  HostWindow host;
+  HostWindow other;
+  RecordingAttention attention;
+  attention.pretend = true;
+  attention.pretend_foreground = other.window;
+  ask_for_attention(host.thread, host.window, attention);
+  EXPECT_EQ(attention.flashed, std::vector<HWND>{host.window});
+  EXPECT_EQ(attention.sounds, 1);
+
+  attention.pretend_foreground = nullptr;  // nothing in front, as after a minimise
+  ask_for_attention(host.thread, host.window, attention);
+  EXPECT_EQ(attention.flashed.size(), 2u);
+
+  attention.pretend_foreground = host.window;
+  ask_for_attention(host.thread, host.window, attention);
+  // A message box of the window's own is as good as the window in front.
+  attention.pretend_foreground = CreateWindowW(L"Static", L"", WS_POPUP, 0, 0, 10, 10, host.window,
+                                               nullptr, GetModuleHandleW(nullptr), nullptr);
+  ask_for_attention(host.thread, host.window, attention);
+  EXPECT_EQ(attention.flashed.size(), 2u);
+  EXPECT_EQ(attention.sounds, 2);
+}
+
+TEST(attention, asks_the_real_foreground_window) {
+  HostWindow host;
+  ShowWindow(host.window, SW_SHOW);
+  SetForegroundWindow(host.window);
+  RecordingAttention attention;
+  ask_for_attention(host.thread, host.window, attention);
+  ASSERT_EQ(GetForegroundWindow(), host.window);
+  EXPECT_TRUE(attention.flashed.empty());
+  HostWindow other;
+  ShowWindow(other.window, SW_SHOW);
+  SetForegroundWindow(other.window);
+  ASSERT_NE(GetForegroundWindow(), host.window);
+  ask_for_attention(host.thread, host.window, attention);
+  EXPECT_EQ(attention.flashed, std::vector<HWND>{host.window});
+  // The system's own calls do no harm, wherever they end up.
+  ask_for_attention(host.thread, host.window, system_attention());
+}
+
+TEST(attention, from_a_worker_it_runs_on_the_window_thread_and_not_at_all_once_the_window_is_gone) {
+  HostWindow host;
+  HostWindow other;
+  RecordingAttention attention;
+  attention.pretend = true;
+  attention.pretend_foreground = other.window;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    ask_for_attention(host.thread, host.window, attention);
+    done = true;
+  });
+  host.pump_until(done);
+  worker.join();
+  EXPECT_EQ(attention.flashed_on, GetCurrentThreadId());
+
+  DestroyWindow(host.window);
+  ask_for_attention(host.thread, host.window, attention);
+  std::thread late([&] { ask_for_attention(host.thread, host.window, attention); });
+  late.join();
+  EXPECT_EQ(attention.flashed.size(), 1u);
+  EXPECT_EQ(attention.sounds, 1);
 }
 
 class RecordFileTest : public ::testing::Test {

@@ -67,6 +67,7 @@ struct FakeWindow final : MainWindow {
   int express_opened = 0;
   bool is_alive = true;
   int date_reads = 0;
+  std::vector<int> notified;  // notify_new_orders, one count per call
   FakeList orders;
   IndexedOrderList indexed_orders{orders};
   FakeList deliveries;
@@ -92,6 +93,7 @@ struct FakeWindow final : MainWindow {
     for (std::size_t c = 0; c < cells.size(); ++c) indexed_orders.set_cell(row, static_cast<int>(c), cells[c]);
   }
   bool alive() override { return is_alive; }
+  void notify_new_orders(int count) override { notified.push_back(count); }
 };
 
 struct FakeExpress final : ExpressWindow {

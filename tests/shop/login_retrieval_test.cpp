@@ -96,32 +96,61 @@ TEST_F(RetrievalTest, a_missing_token_reply_asks_for_login) {
   EXPECT_NE(network.pages[0].find("\"access_token\":\"\""), std::string::npos);
 }
 
-TEST_F(RetrievalTest, without_its_leading_line_feed_the_refusal_reads_as_fetched) {
+TEST_F(RetrievalTest, without_its_leading_line_feed_the_missing_token_reply_is_a_plain_refusal) {
   network.reply(ids_url(), utf8(u8"{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
                                 u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
   retrieve();
   EXPECT_TRUE(window.messages.empty());
-  EXPECT_EQ(window.log, gbk(u8"成功获取2026-5-3订单\r\n"));
+  EXPECT_EQ(window.log, gbk(u8"获取2026-5-3订单失败：参数错误，请参考API文档(参数:`access_token`不能为空) \r\n"));
 }
 
-TEST_F(RetrievalTest, an_unreachable_platform_reads_as_fetched_with_no_rows) {
+TEST_F(RetrievalTest, an_unreachable_platform_is_reported_as_a_failure_with_no_rows) {
+  window.orders.add({"1", "old"});
   retrieve();
-  EXPECT_EQ(window.log, gbk(u8"成功获取2026-5-3订单\r\n"));
+  EXPECT_EQ(window.log, gbk(u8"获取2026-5-3订单失败：无法连接微店平台\r\n"));
   EXPECT_EQ(window.orders.row_count(), 0);
   EXPECT_EQ(pacing.waits, std::vector<int>{300});
 }
 
-TEST_F(RetrievalTest, rows_follow_the_matches_of_each_detail_reply) {
-  network.reply(ids_url(), ids_reply({"none", "two", "gone"}));
-  network.reply(detail_url("none"), "{\"status\":{\"status_code\":1}}");
-  network.reply(detail_url("two"), order_object(order("t1")) + order_object(order("t2")));
+TEST_F(RetrievalTest, a_refusal_is_never_read_as_a_list_of_orders) {
+  session.set_access_token("stale");
+  // Seven quoted strings: read as a list, the last two would be ids.
+  network.reply(ids_url(), utf8(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效\"},"
+                                u8"\"result\":[\"A\",\"B\"]}"));
+  network.reply(detail_url("A"), detail_reply(order("A")));
   retrieve();
-  ASSERT_EQ(window.orders.row_count(), 2);
+  EXPECT_EQ(window.log, gbk(u8"获取2026-5-3订单失败：access_token无效\r\n"));
+  EXPECT_EQ(network.pages, std::vector<std::string>{ids_url()});
+  EXPECT_EQ(window.orders.row_count(), 0);
+
+  // Without a reason to quote, the line still says it failed.
+  window.log.clear();
+  window.date = {2026, 5, 4};
+  network.reply(ids_url("2026-5-4"), "<html><body>502 Bad Gateway</body></html>");
+  retrieve();
+  EXPECT_EQ(window.log, gbk(u8"获取2026-5-4订单失败：无法识别的回复\r\n"));
+}
+
+TEST_F(RetrievalTest, an_order_without_details_is_named_and_not_counted) {
+  network.reply(ids_url(), ids_reply({"none", "two", "gone", "odd", "last"}));
+  network.reply(detail_url("none"), utf8(u8"{\"status\":{\"status_code\":20005,\"status_reason\":\"订单详情暂不可用\"}}"));
+  network.reply(detail_url("two"), order_object(order("t1")) + order_object(order("t2")));
+  // "gone" is not scripted: its exchange fails.
+  network.reply(detail_url("odd"), "{\"result\":{\"order_id\":\"odd\"},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}");
+  network.reply(detail_url("last"), detail_reply(order("last")));
+  retrieve();
+  EXPECT_EQ(window.log, gbk(u8"成功获取2026-5-3订单\r\n"
+                            u8"订单none详情获取失败：订单详情暂不可用\r\n"
+                            u8"订单gone详情获取失败：无法连接微店平台\r\n"
+                            u8"订单odd详情获取失败：无法识别的回复\r\n"));
+  ASSERT_EQ(window.orders.row_count(), 3);
   EXPECT_EQ(window.orders.rows[0][0], "1");
   EXPECT_EQ(window.orders.rows[0][1], "t1");
   EXPECT_EQ(window.orders.rows[1][0], "2");
   EXPECT_EQ(window.orders.rows[1][1], "t2");
-  EXPECT_EQ(network.pages.size(), 4u);
+  EXPECT_EQ(window.orders.rows[2][0], "3");
+  EXPECT_EQ(window.orders.rows[2][1], "last");
+  EXPECT_EQ(network.pages.size(), 6u);
 }
 
 TEST_F(RetrievalTest, each_request_carries_the_token_current_when_it_is_built) {
@@ -151,6 +180,7 @@ TEST_F(RetrievalTest, broken_or_huge_replies_end_quietly) {
   retrieve();
   EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("A")}));
   EXPECT_EQ(window.orders.row_count(), 0);
+  EXPECT_EQ(window.log, gbk(u8"成功获取2026-5-3订单\r\n订单A详情获取失败：无法识别的回复\r\n"));
 
   std::string huge = ids_reply({"A"});
   huge.insert(huge.size() - 2, ",\"" + std::string(5 * 1024 * 1024, '%') + "\"");

@@ -97,7 +97,7 @@ TEST_F(MonitoringTest, closing_the_window_ends_the_pass_at_once) {
   EXPECT_EQ(session.monitoring_flag(), 0);
 }
 
-TEST_F(MonitoringTest, before_login_it_runs_quietly_until_stopped) {
+TEST_F(MonitoringTest, before_login_it_says_so_once_and_runs_until_stopped) {
   network.reply(ids_url(), utf8(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
                                 u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
   stop_at_ids_request(4);
@@ -105,7 +105,8 @@ TEST_F(MonitoringTest, before_login_it_runs_quietly_until_stopped) {
   EXPECT_EQ(network.pages.size(), 4u);
   EXPECT_TRUE(window.messages.empty());
   EXPECT_EQ(window.orders.row_count(), 0);
-  EXPECT_EQ(window.log, started_then_stopped());
+  EXPECT_EQ(window.log, started_then_stopped(
+                            gbk(u8"监控：获取订单失败：参数错误，请参考API文档(参数:`access_token`不能为空) \r\n")));
 }
 
 TEST_F(MonitoringTest, the_notice_tells_of_more_ids_than_the_previous_pass_found) {
@@ -118,8 +119,99 @@ TEST_F(MonitoringTest, the_notice_tells_of_more_ids_than_the_previous_pass_found
   window.add_order({"2", "B"});
   stop_at_ids_request(4);
   run_monitoring();
-  EXPECT_EQ(window.log, started_then_stopped(std::string(texts::kNewOrders) + std::string(texts::kNewOrders)));
+  EXPECT_EQ(window.log, started_then_stopped(std::string(texts::kNewOrders) +
+                                             gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
+                                             std::string(texts::kMonitoringRecovered) +
+                                             std::string(texts::kNewOrders)));
   EXPECT_EQ(session.order_id_count(), 2);
+}
+
+TEST_F(MonitoringTest, a_run_of_failing_passes_is_one_line_and_recovery_another) {
+  const std::string url = ids_url();
+  network.reply(url, ids_reply({"A"}));
+  network.reply(url, "");                                           // connection lost
+  network.reply(url, utf8(u8"{\"status\":{\"status_code\":10014,\"status_reason\":\"access_token已过期\"},"
+                          u8"\"result\":[\"X\",\"Y\",\"Z\"]}"));         // its strings are no ids
+  network.reply(url, std::string(texts::kMissingTokenReply));
+  network.reply(url, ids_reply({"A", "B"}));                        // logged in again
+  network.reply(url, "");
+  network.reply(url, std::string(texts::kEmptyDayReply));           // a good pass with no ids
+  network.reply(url, ids_reply({"A", "B"}));
+  window.add_order({"1", "A"});
+  network.reply(detail_url("B"), detail_reply(order("B", kUnpaidUtf8)));
+  network.reply(detail_url("B"), "");  // detail failures are asked again, silently
+  network.reply(detail_url("B"), detail_reply(order("B")));
+  std::vector<int> counts;
+  network.during_exchange = [&](const std::string& requested) {
+    if (requested.find("vdian.order.ids.get") == std::string::npos) return;
+    counts.push_back(session.order_id_count());
+    if (ids_requests() == 8) stop_monitoring(session);
+  };
+  run_monitoring();
+
+  EXPECT_EQ(window.log,
+            started_then_stopped(std::string(texts::kNewOrders) + gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
+                                 std::string(texts::kMonitoringRecovered) + std::string(texts::kNewOrders) +
+                                 gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
+                                 std::string(texts::kMonitoringRecovered)));
+  // The count moves only with a good reply; the failing passes asked for no details.
+  EXPECT_EQ(counts, (std::vector<int>{0, 1, 1, 1, 1, 2, 2, 2}));
+  EXPECT_EQ(network.pages, (std::vector<std::string>{url, url, url, url, url, detail_url("B"), url, url, url,
+                                                     detail_url("B")}));
+  EXPECT_EQ(window.orders.row_count(), 1);  // B was never seen paid: its second detail failed
+
+  // A new run says again that it fails, even though the last run ended failing.
+  window.date = {2026, 5, 4};  // nothing scripted for that day: every exchange fails
+  stop_at_ids_request(9);
+  window.log.clear();
+  run_monitoring();
+  EXPECT_EQ(window.log, started_then_stopped(gbk(u8"监控：获取订单失败：无法连接微店平台\r\n")));
+}
+
+TEST_F(MonitoringTest, a_pass_that_adds_rows_asks_for_attention_once_with_their_number) {
+  window.add_order({"1", "A"});
+  const std::string url = ids_url();
+  network.reply(url, ids_reply({"A", "B", "C"}));
+  network.reply(detail_url("B"), detail_reply(order("B", kUnpaidUtf8)));
+  network.reply(detail_url("B"), detail_reply(order("B")));
+  network.reply(detail_url("C"), order_object(order("C")) + order_object(order("C2")) +
+                                     order_object(order("C3", kUnpaidUtf8)));
+  stop_at_ids_request(3);
+  run_monitoring();
+  // Pass 1: C and C2 paid (B not yet); pass 2: B; pass 3: nothing new.
+  EXPECT_EQ(window.notified, (std::vector<int>{2, 1}));
+  EXPECT_EQ(window.orders.row_count(), 4);
+  // The log is as it always was.
+  EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
+}
+
+TEST_F(MonitoringTest, no_attention_for_passes_without_rows_for_retrieval_or_after_the_window_is_gone) {
+  // The notice of more ids alone, with nothing paid: no attention.
+  network.reply(ids_url(), ids_reply({"A"}));
+  network.reply(detail_url("A"), detail_reply(order("A", kUnpaidUtf8)));
+  stop_at_ids_request(2);
+  run_monitoring();
+  EXPECT_NE(window.log.find(texts::kNewOrders), std::string::npos);
+  EXPECT_TRUE(window.notified.empty());
+
+  window.date = {2026, 5, 4};
+  network.reply(ids_url("2026-5-4"), ids_reply({"P"}));
+  network.reply(detail_url("P"), detail_reply(order("P")));
+  retrieve();
+  EXPECT_EQ(window.orders.row_count(), 1);
+  EXPECT_TRUE(window.notified.empty());
+
+  // The row goes in, then the window goes while the pass handles messages.
+  window.order_list().delete_all();
+  window.date = {2026, 5, 5};
+  network.reply(ids_url("2026-5-5"), ids_reply({"Q"}));
+  network.reply(detail_url("Q"), detail_reply(order("Q")));
+  pacing.on_messages = [&] {
+    if (window.orders.row_count() == 1) window.is_alive = false;
+  };
+  run_monitoring();
+  EXPECT_EQ(window.orders.row_count(), 1);
+  EXPECT_TRUE(window.notified.empty());
 }
 
 TEST_F(MonitoringTest, the_date_is_read_afresh_every_pass) {

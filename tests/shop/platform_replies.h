@@ -49,6 +49,12 @@ inline DetailFields order(std::string id, std::string status2 = "\xe5\xb7\xb2\xe
   return f;
 }
 
+// A refusal in the platform's style: a non-zero code and a reason (UTF-8).
+inline std::string refusal(int code, const std::string& reason) {
+  return "{\"status\":{\"status_code\":" + std::to_string(code) + ",\"status_reason\":\"" + reason +
+         "\"}}";
+}
+
 // 未付款 in UTF-8.
 inline const std::string kUnpaidUtf8 = "\xe6\x9c\xaa\xe4\xbb\x98\xe6\xac\xbe";
 

@@ -20,6 +20,14 @@ TEST(texts, literals_read_as_written) {
   EXPECT_EQ(texts::kNewOrders, gbk(u8"您有新的订单\r\n"));
   EXPECT_EQ(texts::kCustomExpress, gbk(u8"自定义快递公司"));
   EXPECT_EQ(texts::kRecordFileName, gbk(u8"发货记录.txt"));
+  EXPECT_EQ(std::string(texts::kFetchFailedPrefix) + "D" + std::string(texts::kFetchFailedMiddle),
+            gbk(u8"获取D订单失败："));
+  EXPECT_EQ(std::string(texts::kDetailFailedPrefix) + "7" + std::string(texts::kDetailFailedMiddle),
+            gbk(u8"订单7详情获取失败："));
+  EXPECT_EQ(texts::kMonitoringFailedPrefix, gbk(u8"监控：获取订单失败："));
+  EXPECT_EQ(texts::kMonitoringRecovered, gbk(u8"监控：已恢复\r\n"));
+  EXPECT_EQ(texts::kUnrecognisedReply, gbk(u8"无法识别的回复"));
+  EXPECT_EQ(texts::kCannotReachPlatform, gbk(u8"无法连接微店平台"));
 }
 
 TEST(read_token, text_between_marker_and_next_quote) {
@@ -106,6 +114,52 @@ TEST(reply_literals, exact_substrings_only) {
   EXPECT_FALSE(is_empty_day_reply(ids_reply({})));
 }
 
+TEST(classify_ids_reply, five_kinds_literals_first) {
+  const std::string empty_day(texts::kEmptyDayReply);
+  const std::string missing(texts::kMissingTokenReply);
+  const struct {
+    std::string reply;
+    IdsReplyKind kind;
+  } cases[] = {
+      {empty_day, IdsReplyKind::empty_day},
+      {missing + empty_day, IdsReplyKind::empty_day},
+      {missing, IdsReplyKind::missing_token},
+      {missing.substr(1), IdsReplyKind::refusal},  // no leading line feed: an ordinary refusal
+      {ids_reply({"A"}), IdsReplyKind::success},
+      {ids_reply({}), IdsReplyKind::success},
+      {"\"status_code\":0}", IdsReplyKind::success},
+      {"\"status_code\":0 ", IdsReplyKind::success},
+      {"\"status_code\":01,", IdsReplyKind::refusal},
+      {"\"status_code\":0", IdsReplyKind::refusal},  // cut off: the code may go on
+      {"\"status_code\":00 \"status_code\":0,", IdsReplyKind::success},
+      {"\"status_code\": 0,", IdsReplyKind::refusal},
+      {"\"STATUS_CODE\":0,", IdsReplyKind::refusal},
+      {refusal(10013, "x"), IdsReplyKind::refusal},
+      {refusal(100, "x"), IdsReplyKind::refusal},
+      {"<html>502 Bad Gateway</html>", IdsReplyKind::refusal},
+      {std::string(1, '\0'), IdsReplyKind::refusal},
+      {"", IdsReplyKind::no_reply},
+  };
+  for (const auto& c : cases) EXPECT_EQ(classify_ids_reply(c.reply), c.kind) << c.reply;
+}
+
+TEST(failure_reason, the_platforms_reason_or_a_word_of_our_own) {
+  EXPECT_EQ(failure_reason(""), gbk(u8"无法连接微店平台"));
+  EXPECT_EQ(failure_reason(gbk(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效\"}}")),
+            gbk(u8"access_token无效"));
+  EXPECT_EQ(failure_reason(std::string(texts::kMissingTokenReply)),
+            gbk(u8"参数错误，请参考API文档(参数:`access_token`不能为空) "));
+  EXPECT_EQ(failure_reason("\"status_reason\":\"first\" \"status_reason\":\"second\""), "first");
+  // A success that still gave nothing to read is no reason at all.
+  EXPECT_EQ(failure_reason("{\"result\":{},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}"),
+            gbk(u8"无法识别的回复"));
+  for (const std::string unreadable :
+       {"{\"status\":{\"status_code\":1}}", "\"status_reason\":\"unterminated", "\"status_reason\":\"\"",
+        "\"status_reason\": \"spaced\"", "<html>502</html>"}) {
+    EXPECT_EQ(failure_reason(unreadable), gbk(u8"无法识别的回复")) << unreadable;
+  }
+}
+
 std::string broken_reply() {
   std::string broken(5 * 1024 * 1024, 'x');
   for (std::size_t i = 0; i < broken.size(); i += 97) broken[i] = '"';
@@ -118,6 +172,8 @@ TEST(replies, huge_broken_reply_yields_ids_and_no_token) {
   EXPECT_GT(read_order_ids(broken).size(), 25000u);  // quotes pair up
   EXPECT_TRUE(read_token(broken).empty());
   EXPECT_TRUE(read_order_details(broken).empty());
+  EXPECT_EQ(classify_ids_reply(broken), IdsReplyKind::refusal);
+  EXPECT_EQ(failure_reason(broken), gbk(u8"无法识别的回复"));
 }
 
 TEST(replies, huge_reply_of_unfinished_orders_ends_without_a_match) {

@@ -34,6 +34,7 @@ enum code : int {
   kAlreadyShipped = 20002,
   kNotPaid = 20003,
   kUnknownCourier = 20004,
+  kDetailUnavailable = 20005,
 };
 
 // Request texts are not trusted to be UTF-8, so nothing here may throw while writing them out.
@@ -189,6 +190,7 @@ outcome order_detail_call(const shop& shop, const json& param) {
   }
   const order* found = shop.find_order(order_id.text);
   if (found == nullptr) return refused(kNoSuchOrder, "订单不存在");
+  if (shop.detail_refused(order_id.text)) return refused(kDetailUnavailable, "订单详情暂时无法获取");
   json reply = json::object();
   reply["result"] = order_detail(*found);
   reply["status"] = status_object(kSuccess, "success");
@@ -369,6 +371,28 @@ outcome pay_control(shop& shop, std::string_view query, const clock_reading& clo
   return refused(kInternalError, "系统繁忙", 500);
 }
 
+outcome drop_calls_control(shop& shop, std::string_view query) {
+  int count = 1;
+  if (const auto text = query_value(query, "count")) {
+    const auto wanted = parse_whole(*text, 0, 1000);
+    if (!wanted) return control_text_error("count");
+    count = static_cast<int>(*wanted);
+  }
+  shop.drop_next_calls(count);
+  json result = json::object();
+  result["pending"] = count;
+  return {kSuccess, to_text(success_envelope(std::move(result)))};
+}
+
+outcome refuse_detail_control(shop& shop, std::string_view query) {
+  const std::string order_id = query_value(query, "order_id").value_or("");
+  if (order_id.empty()) return bad_parameter("order_id", kMissing, 400);
+  const order* found = shop.find_order(order_id);
+  if (found == nullptr) return refused(kNoSuchOrder, "订单不存在", 404);
+  shop.refuse_detail(order_id);
+  return {kSuccess, to_text(success_envelope(order_summary(*found)))};
+}
+
 outcome orders_control(const shop& shop, std::string_view query) {
   std::optional<date> day;
   if (const auto text = query_value(query, "date")) {
@@ -404,6 +428,8 @@ outcome dispatch(shop& shop, std::string_view path, std::string_view query,
   if (path == "/sandbox/pay") return pay_control(shop, query, clock);
   if (path == "/sandbox/orders") return orders_control(shop, query);
   if (path == "/sandbox/deliveries") return deliveries_control(shop);
+  if (path == "/sandbox/drop-calls") return drop_calls_control(shop, query);
+  if (path == "/sandbox/refuse-detail") return refuse_detail_control(shop, query);
   if (path == "/sandbox/tick") {
     const shop::tick_result beat = shop.tick(clock.local);
     json result = json::object();
@@ -441,8 +467,15 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   const target_parts target = split_target(request.target);
   std::string method_name;
   outcome result;
+  const bool drop = target.path == "/api" && shop.take_dropped_call();
   try {
-    result = dispatch(shop, target.path, target.query, clock, method_name);
+    if (!drop) {
+      result = dispatch(shop, target.path, target.query, clock, method_name);
+    } else if (const auto common = parse_object(query_value(target.query, "public").value_or(""))) {
+      // Named in the log line, so a reader sees which call was lost.
+      const text_argument method = read_text(*common, "method");
+      if (method.state == text_argument::present) method_name = method.text;
+    }
   } catch (...) {
     result = refused(kInternalError, "系统繁忙", 500);
   }
@@ -456,8 +489,10 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   } else if (!target.query.empty()) {
     line += ' ' + printable(percent_decode(target.query));
   }
+  if (drop) return {0, {}, line + " -> dropped", true};
   line += " -> " + std::to_string(result.code);
-  return {result.http_status, std::move(result.body), std::move(line)};
+  const bool arms_drops = target.path == "/sandbox/drop-calls" && result.http_status == 200;
+  return {result.http_status, std::move(result.body), std::move(line), false, arms_drops};
 }
 
 }  // namespace quillmere::sandbox

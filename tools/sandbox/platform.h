@@ -9,6 +9,7 @@
 //   10007 a parameter is missing or bad    10008 request too long   10009 malformed request
 //   20001 no such order                    20002 order already shipped
 //   20003 order not paid yet               20004 courier code not accepted
+//   20005 order details unavailable (a test asked for it)
 //   10000 internal error
 
 #include <string>
@@ -26,6 +27,10 @@ struct reply {
   int http_status = 200;
   std::string body;  // UTF-8
   std::string log_line;
+  bool drop = false;  // close the connection without any reply, as a failing network would
+  // Close every other client connection first: a client retries a request that dies on a
+  // kept-alive connection (WinInet does), so a dropped call must find none to reuse.
+  bool close_other_connections = false;
 };
 
 inline constexpr const char* kReplyContentType = "application/json;charset=UTF-8";

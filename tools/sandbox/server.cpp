@@ -7,8 +7,12 @@
 #include <mutex>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <dirent.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <cstdlib>
 
 #include "platform.h"
 #include "query.h"
@@ -25,6 +29,46 @@ clock_reading read_clock() {
   const local_days day{year(local.tm_year + 1900) / (local.tm_mon + 1) / local.tm_mday};
   return {utc, day + hours(local.tm_hour) + minutes(local.tm_min) + seconds(local.tm_sec)};
 }
+
+namespace {
+
+bool same_endpoint(const sockaddr_in& address, const std::string& host, int port) {
+  char text[INET_ADDRSTRLEN] = {};
+  if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return false;
+  return host == text && ntohs(address.sin_port) == port;
+}
+
+// httplib offers no way to close a connection without answering, so find connections' sockets
+// among the process's descriptors and shut them; httplib's own read or write then fails and it
+// closes the descriptor as usual. With `only_this` the request's own connection is shut, else
+// every other connection to the same local port.
+bool shut_connections(const httplib::Request& request, bool only_this) {
+  DIR* descriptors = opendir("/proc/self/fd");
+  if (descriptors == nullptr) return false;
+  bool shut = false;
+  while (const dirent* entry = readdir(descriptors)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd == dirfd(descriptors)) continue;
+    sockaddr_in local{};
+    sockaddr_in peer{};
+    socklen_t local_size = sizeof local;
+    socklen_t peer_size = sizeof peer;
+    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &local_size) != 0 ||
+        getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peer_size) != 0 ||
+        local.sin_family != AF_INET || peer.sin_family != AF_INET ||
+        !same_endpoint(local, request.local_addr, request.local_port)) {
+      continue;
+    }
+    if (same_endpoint(peer, request.remote_addr, request.remote_port) != only_this) continue;
+    shut = ::shutdown(static_cast<int>(fd), SHUT_RDWR) == 0 || shut;
+    if (only_this) break;
+  }
+  closedir(descriptors);
+  return shut;
+}
+
+}  // namespace
 
 struct server::impl {
   explicit impl(server_options chosen)
@@ -44,6 +88,19 @@ struct server::impl {
       const std::lock_guard guard(shop_mutex);
       out = answer(shop, {http_request.method, http_request.target}, read_clock());
     }
+    if (out.drop) {
+      if (shut_connections(http_request, true)) {
+        write_log(out.log_line);
+        // Nothing of this reaches the client: the connection is already shut.
+        http_reply.status = 200;
+      } else {
+        write_log(out.log_line + " (could not drop it; refused instead)");
+        http_reply.status = 500;
+        http_reply.set_content(transport_refusal(500), kReplyContentType);
+      }
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (out.close_other_connections) shut_connections(http_request, false);
     http_reply.status = out.http_status;
     http_reply.set_content(out.body, kReplyContentType);
     write_log(out.log_line);

@@ -262,11 +262,19 @@ shop::tick_result shop::tick(local_time now) {
   return result;
 }
 
+bool shop::take_dropped_call() {
+  if (calls_to_drop_ <= 0) return false;
+  --calls_to_drop_;
+  return true;
+}
+
 void shop::reseed(local_time now) {
   orders_.clear();
   last_sequence_.clear();
   deliveries_.clear();
   ticks_ = 0;
+  calls_to_drop_ = 0;
+  refused_details_.clear();
   const local_days today = floor<days>(now);
   const auto todays = std::count_if(kSeed.begin(), kSeed.end(),
                                     [](const seed& s) { return s.days_ago == 0; });

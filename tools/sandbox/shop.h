@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -117,8 +118,20 @@ class shop {
     order arrived;
   };
   tick_result tick(local_time now);
-  // Back to the seeded orders of the demo shop with no deliveries; issued tokens stay valid.
+  // Back to the seeded orders of the demo shop with no deliveries and no faults; issued tokens
+  // stay valid.
   void reseed(local_time now);
+
+  // Faults for tests. The next `count` method calls get no reply at all (replacing any count
+  // still pending); take_dropped_call() says whether the call now arriving is one of them.
+  void drop_next_calls(int count) { calls_to_drop_ = count; }
+  bool take_dropped_call();
+  int calls_to_drop() const { return calls_to_drop_; }
+  // Detail calls for this order are refused from now on.
+  void refuse_detail(std::string_view order_id) { refused_details_.emplace(order_id); }
+  bool detail_refused(std::string_view order_id) const {
+    return refused_details_.find(order_id) != refused_details_.end();
+  }
 
  private:
   order* mutable_order(std::string_view order_id);
@@ -133,6 +146,8 @@ class shop {
   std::map<int, int> last_sequence_;  // per day (days since the epoch): last order number used
   std::vector<delivery> deliveries_;
   std::uint64_t ticks_ = 0;
+  int calls_to_drop_ = 0;
+  std::set<std::string, std::less<>> refused_details_;
 };
 
 // The demo shop's credentials, also printed at start and written in the README.

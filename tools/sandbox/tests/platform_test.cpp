@@ -439,5 +439,54 @@ TEST_F(controls, tick_expire_and_reset_drive_the_shop) {
   EXPECT_EQ(demo.check_token(fresh, clock.utc), token_check::valid);
 }
 
+TEST_F(controls, drop_calls_loses_the_next_method_calls_and_nothing_else) {
+  const std::string token = log_in();
+  ASSERT_EQ(get("/sandbox/drop-calls?count=2").http_status, 200);
+  // Logging in and the controls still answer; only method calls are lost.
+  EXPECT_EQ(log_in().size(), 32u);
+  EXPECT_FALSE(get("/sandbox/orders").drop);
+  const reply lost = get(ids_request("2026-12-9", token));
+  EXPECT_TRUE(lost.drop);
+  EXPECT_TRUE(lost.body.empty());
+  EXPECT_NE(lost.log_line.find("vdian.order.ids.get"), std::string::npos) << lost.log_line;
+  EXPECT_NE(lost.log_line.find("-> dropped"), std::string::npos) << lost.log_line;
+  // A dropped call changes nothing in the shop.
+  const std::string id = demo.order_ids(kToday).front();
+  EXPECT_TRUE(get(deliver_request(id, "999", "1234566789", token)).drop);
+  EXPECT_TRUE(demo.deliveries().empty());
+  EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
+
+  get("/sandbox/drop-calls");  // one by default
+  get("/sandbox/drop-calls?count=0");  // and none again
+  EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
+  for (const char* bad : {"-1", "1001", "x", ""}) {
+    EXPECT_EQ(get(std::string("/sandbox/drop-calls?count=") + bad).http_status, 400) << bad;
+  }
+  get("/sandbox/drop-calls?count=5");
+  get("/sandbox/reset");
+  EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
+}
+
+TEST_F(controls, refuse_detail_refuses_that_order_only_until_reset) {
+  const std::string token = log_in();
+  const std::vector<std::string> ids = demo.order_ids(kToday);
+  ASSERT_GE(ids.size(), 2u);
+  EXPECT_EQ(get("/sandbox/refuse-detail?order_id=7000000000000").http_status, 404);
+  EXPECT_EQ(get("/sandbox/refuse-detail").http_status, 400);
+  ASSERT_EQ(get("/sandbox/refuse-detail?order_id=" + ids[0]).http_status, 200);
+
+  const reply refused = get(detail_request(ids[0], token));
+  EXPECT_EQ(refused.body, R"({"status":{"status_code":20005,"status_reason":"订单详情暂时无法获取"}})");
+  EXPECT_TRUE(read_details(refused.body).empty());
+  EXPECT_EQ(get(detail_request(ids[0], token)).body, refused.body);
+  EXPECT_EQ(read_details(get(detail_request(ids[1], token)).body).size(), 1u);
+  // The order is still listed, and a bad token is still refused as such.
+  EXPECT_EQ(read_ids(get(ids_request("2026-12-9", token)).body), ids);
+  EXPECT_NE(get(detail_request(ids[0], "nope")).body.find("10013"), std::string::npos);
+
+  get("/sandbox/reset");
+  EXPECT_EQ(read_details(get(detail_request(demo.order_ids(kToday)[0], token)).body).size(), 1u);
+}
+
 }  // namespace
 }  // namespace quillmere::sandbox

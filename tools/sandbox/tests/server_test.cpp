@@ -163,6 +163,68 @@ TEST_F(served, logs_one_line_per_request) {
   EXPECT_EQ(seen, expected) << log.str();
 }
 
+// A keep-alive connection to the sandbox; -1 when it could not be made.
+int open_connection(int port) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (sock < 0) return -1;
+  timeval timeout{10, 0};
+  ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(sock);
+    return -1;
+  }
+  return sock;
+}
+
+// Sends a GET without "Connection: close"; what came back before the connection ended or went
+// quiet for a second.
+std::string exchange_kept_alive(int sock, const std::string& target) {
+  const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  if (::send(sock, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return {};
+  std::string received;
+  char buffer[4096];
+  pollfd ready{sock, POLLIN, 0};
+  while (::poll(&ready, 1, 1000) > 0) {
+    const ssize_t got = ::recv(sock, buffer, sizeof buffer, 0);
+    if (got <= 0) break;
+    received.append(buffer, got);
+  }
+  return received;
+}
+
+TEST_F(served, a_dropped_call_closes_the_connection_without_a_reply) {
+  const std::string token = log_in(port);
+  // A client's idle kept-alive connection is closed when drops are armed, so the client cannot
+  // quietly retry the dropped call on it.
+  const int idle = open_connection(port);
+  ASSERT_GE(idle, 0);
+  ASSERT_EQ(exchange_kept_alive(idle, "/sandbox/orders?date=2000-1-1").rfind("HTTP/1.1 200", 0), 0u);
+  ASSERT_EQ(get(port, "/sandbox/drop-calls?count=1").status, 200);
+  char buffer[256];
+  EXPECT_EQ(::recv(idle, buffer, sizeof buffer, 0), 0) << "the idle connection was closed";
+  ::close(idle);
+
+  const int sock = open_connection(port);
+  ASSERT_GE(sock, 0);
+  EXPECT_EQ(exchange_kept_alive(sock, ids_request(today(), token)), "") << "no byte of a reply";
+  EXPECT_EQ(::recv(sock, buffer, sizeof buffer, 0), 0) << "the connection ended";
+  ::close(sock);
+
+  // The next call is answered again.
+  EXPECT_EQ(get(port, ids_request(today(), token)).status, 200);
+  sandbox->stop();
+  serving.join();
+  EXPECT_NE(log.str().find("vdian.order.ids.get param={\"page_num\":1,\"order_date\":\"" + today() +
+                           "\"} -> dropped\n"),
+            std::string::npos)
+      << log.str();
+  EXPECT_EQ(log.str().find("HTTP 500"), std::string::npos) << log.str();
+}
+
 TEST_F(served, keeps_its_shop_whole_under_parallel_clients) {
   const std::string token = log_in(port);
   std::vector<std::thread> clients;
