@@ -155,15 +155,16 @@ for caption in ["登陆", "订单查询", "开始监控", "停止监控", "发�
 
 
 def gbk_constants(source, first_comment, end_comment):
-    """The string constants of one section of a header, as text."""
+    """The string constants of one section of a header, as text: readable "..."_gbk literals
+    or byte escapes."""
     text = source.split(first_comment, 1)[1].split(end_comment, 1)[0]
     found = {}
-    for name, body in re.findall(r"constexpr std::string_view (k\w+) =\s*((?:\"(?:[^\"\\]|\\.)*\"\s*)+);", text):
+    for name, body in re.findall(r"constexpr std::string_view (k\w+) =\s*((?:\"(?:[^\"\\]|\\.)*\"(?:_gbk)?\s*)+);", text):
         data = bytearray()
         for piece in re.findall(r"\"((?:[^\"\\]|\\.)*)\"", body):
             for escape, plain in re.findall(r"\\(x[0-9a-fA-F]+|.)|([^\\])", piece):
                 if plain:
-                    data += plain.encode()
+                    data += plain.encode("gbk")
                 elif escape[0] == "x":
                     data.append(int(escape[1:], 16))
                 else:
