@@ -33,19 +33,29 @@ struct http_reply {
 };
 
 // One request written byte for byte, so tests choose exactly what goes on the wire.
-http_reply send_raw(int port, const std::string& request_bytes) {
-  http_reply reply;
+// A keep-alive connection to the sandbox; -1 when it could not be made.
+int open_connection(int port) {
   const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (sock < 0) return reply;
+  if (sock < 0) return -1;
   timeval timeout{10, 0};
   ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(sock);
+    return -1;
+  }
+  return sock;
+}
+
+http_reply send_raw(int port, const std::string& request_bytes) {
+  http_reply reply;
+  const int sock = open_connection(port);
+  if (sock < 0) return reply;
   std::string received;
-  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::send(sock, request_bytes.data(), request_bytes.size(), MSG_NOSIGNAL) ==
+  if (::send(sock, request_bytes.data(), request_bytes.size(), MSG_NOSIGNAL) ==
           static_cast<ssize_t>(request_bytes.size())) {
     char buffer[4096];
     ssize_t got;
@@ -163,22 +173,6 @@ TEST_F(served, logs_one_line_per_request) {
   EXPECT_EQ(seen, expected) << log.str();
 }
 
-// A keep-alive connection to the sandbox; -1 when it could not be made.
-int open_connection(int port) {
-  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (sock < 0) return -1;
-  timeval timeout{10, 0};
-  ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::close(sock);
-    return -1;
-  }
-  return sock;
-}
 
 // Sends a GET without "Connection: close"; what came back before the connection ended or went
 // quiet for a second.
