@@ -92,8 +92,11 @@ std::string_view wininet_verb(int method) {
 }
 
 std::uint32_t wininet_request_flags(bool secure, bool cookies_supplied, bool no_redirect) {
+  // The replies carry the token and the buyers' data and the token URL carries the secret:
+  // nothing of them may stay in the user's URL cache. NO_CACHE_WRITE alone is not enough,
+  // INTERNET_FLAG_NEED_FILE would still have WinInet keep the body in a file of its own.
   std::uint32_t flags = 0x80000000u            // INTERNET_FLAG_RELOAD
-                        | 0x00000010u;         // INTERNET_FLAG_NEED_FILE
+                        | 0x04000000u;         // INTERNET_FLAG_NO_CACHE_WRITE
   if (cookies_supplied) flags |= 0x00080000u;  // INTERNET_FLAG_NO_COOKIES
   if (no_redirect) flags |= 0x00200000u;       // INTERNET_FLAG_NO_AUTO_REDIRECT
   flags |= secure ? 0x00800000u                // INTERNET_FLAG_SECURE

@@ -6,6 +6,7 @@
 
 #include "http/fetch_page.h"
 #include "http/loopback_server.h"
+#include "http/wininet_probe.h"
 #include "http/winhttp_fetch.h"
 
 namespace quillmere {
@@ -73,6 +74,27 @@ TEST_F(tls, both_routines_complete_an_exchange_with_a_trusted_peer) {
   EXPECT_EQ(requests[0].request_line, "GET /wininet?x=1 HTTP/1.1");
   EXPECT_EQ(requests[1].request_line, "POST /winhttp?y=2 HTTP/1.1");
   EXPECT_EQ(requests[1].body, "a=1");
+}
+
+// Windows keeps encrypted replies in the URL cache as well unless told not to.
+TEST_F(tls, a_secure_exchange_leaves_no_cache_entry_and_sends_the_former_header_block) {
+  // No cookie in the reply: WinInet's own jar would add it to the second request.
+  LoopbackServer server([](const ReceivedRequest&) { Reply r; r.body = "token"; return r; },
+                        static_cast<unsigned short>(ports_.plain));
+  ASSERT_TRUE(server.listening());
+  const std::string target = url(ports_.trusted, "/token?appkey=1&secret=s3cr3t");
+  testing::forget_cached(target);
+  EXPECT_EQ(fetch_page(target), "token");
+  EXPECT_FALSE(testing::cached(target));
+
+  EXPECT_EQ(testing::get_with_flags(target, testing::kFormerSecureFlags), "token");
+  EXPECT_TRUE(testing::cached(target)) << "the probe sees no entries at all";
+  testing::forget_cached(target);
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].request_line, requests[1].request_line);
+  EXPECT_EQ(requests[0].headers, requests[1].headers);
 }
 
 TEST_F(tls, an_untrusted_certificate_gives_nothing_back) {

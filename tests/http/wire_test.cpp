@@ -8,10 +8,21 @@
 namespace quillmere {
 namespace {
 
-TEST(request_flags, url_alone_opens_with_reload_need_file_and_the_scheme_flag) {
-  EXPECT_EQ(wininet_request_flags(true, false, false), 0x80800010u);
-  EXPECT_EQ(wininet_request_flags(false, false, false), 0x80004010u);
-  EXPECT_EQ(wininet_request_flags(false, true, true), 0x80284010u);
+TEST(request_flags, url_alone_opens_with_reload_no_cache_write_and_the_scheme_flag) {
+  EXPECT_EQ(wininet_request_flags(true, false, false), 0x84800000u);
+  EXPECT_EQ(wininet_request_flags(false, false, false), 0x84004000u);
+  EXPECT_EQ(wininet_request_flags(false, true, true), 0x84284000u);
+  EXPECT_EQ(wininet_request_flags(true, true, false), 0x84880000u);
+}
+
+TEST(request_flags, no_combination_asks_wininet_for_a_file_of_the_body) {
+  for (const bool secure : {false, true})
+    for (const bool cookies : {false, true})
+      for (const bool no_redirect : {false, true}) {
+        const std::uint32_t flags = wininet_request_flags(secure, cookies, no_redirect);
+        EXPECT_EQ(flags & 0x00000010u, 0u);           // INTERNET_FLAG_NEED_FILE
+        EXPECT_EQ(flags & 0x04000000u, 0x04000000u);  // INTERNET_FLAG_NO_CACHE_WRITE
+      }
 }
 
 TEST(request_flags, secure_is_decided_by_the_first_five_characters_in_any_case) {
