@@ -30,7 +30,9 @@ bool Application::start(HINSTANCE instance) {
   if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance))
     return false;
   express_window_.set_events(*this);
-  return main_window_.create(instance, *this) != nullptr;
+  if (main_window_.create(instance, *this) == nullptr) return false;
+  shop::check_record_file(main_window_, record_file_);
+  return true;
 }
 
 // Login and retrieval run on threads of their own that are never joined; each holds the

@@ -19,23 +19,53 @@ void ResponsivePacing::wait_ms(int milliseconds) { responsive_wait(milliseconds)
 
 void ResponsivePacing::process_pending_messages() { quillmere::process_pending_messages(); }
 
-bool AppendOnlyRecordFile::append_if_exists(std::string_view line) {
-  if (line.size() > MAXDWORD) return false;
-  // FILE_APPEND_DATA alone: the write lands at the end whatever happens, so what the file
-  // holds stays as it is; OPEN_EXISTING, so a missing file is never created.
-  FileHandle file(CreateFileW(path_.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+namespace {
+
+// FILE_APPEND_DATA alone: a write lands at the end whatever happens, so what the file holds
+// stays as it is; OPEN_EXISTING, so a missing file is never created.
+HANDLE open_for_appending(const std::wstring& path) {
+  return CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+shop::RecordResult failure(DWORD error) {
+  return {shop::RecordStatus::failed, system_message(error)};
+}
+
+// Only a file that is not there is no failure: a locked, read-only, refused or offline file
+// exists, and the owner must hear that it takes no lines.
+shop::RecordResult open_failure(DWORD error) {
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    return {shop::RecordStatus::missing, {}};
+  }
+  return failure(error);
+}
+
+}  // namespace
+
+shop::RecordResult AppendOnlyRecordFile::append_if_exists(std::string_view line) {
+  FileHandle file(open_for_appending(path_));
+  if (!file.valid()) return open_failure(GetLastError());
+  if (line.size() > MAXDWORD) return failure(ERROR_INVALID_PARAMETER);
   LARGE_INTEGER earlier_length{};
-  if (!GetFileSizeEx(file.get(), &earlier_length)) return false;
+  if (!GetFileSizeEx(file.get(), &earlier_length)) return failure(GetLastError());
   DWORD written = 0;
-  const bool complete =
-      WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-      written == line.size();
-  if (complete) return true;
-  if (written > 0) cut_back(earlier_length.QuadPart);
-  return false;
+  if (!WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+    const DWORD error = GetLastError();
+    if (written > 0) cut_back(earlier_length.QuadPart);
+    return failure(error);
+  }
+  if (written == line.size()) return {shop::RecordStatus::ok, {}};
+  // A write that reports success with bytes missing has no error code of its own.
+  cut_back(earlier_length.QuadPart);
+  return failure(ERROR_WRITE_FAULT);
+}
+
+shop::RecordResult AppendOnlyRecordFile::check_appendable() {
+  FileHandle file(open_for_appending(path_));
+  if (!file.valid()) return open_failure(GetLastError());
+  return {shop::RecordStatus::ok, {}};
 }
 
 // A line cut short by a full disk would glue itself to the next one: take it back out.

@@ -20,11 +20,13 @@ class ResponsivePacing final : public shop::Pacing {
   void process_pending_messages() override;
 };
 
-// A text file that is only ever appended to, and only when it already exists.
+// A text file that is only ever appended to, and only when it already exists. A failure's
+// reason is the system's message for its error.
 class AppendOnlyRecordFile final : public shop::RecordFile {
  public:
   explicit AppendOnlyRecordFile(std::wstring path) : path_(std::move(path)) {}
-  bool append_if_exists(std::string_view line) override;
+  shop::RecordResult append_if_exists(std::string_view line) override;
+  shop::RecordResult check_appendable() override;
 
  private:
   void cut_back(long long length);

@@ -15,6 +15,11 @@ namespace quillmere::app {
 std::wstring wide(std::string_view gbk_text);
 std::string gbk(std::wstring_view wide_text);
 
+// The system's own words for an error code, as GBK, without their closing line break: in the
+// user's language (language 0 lets FormatMessageW fall back from the thread's language to the
+// user's and the system's). The code in decimal when the system has no words for it.
+std::string system_message(DWORD error);
+
 // The whole text of a window or control, as GBK.
 std::string window_text(HWND window);
 void set_window_text(HWND window, std::string_view gbk_text);

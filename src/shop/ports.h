@@ -89,14 +89,24 @@ class Pacing {
   virtual void process_pending_messages() = 0;
 };
 
+// What became of a record line, or of the check that the file can take one.
+enum class RecordStatus { ok, missing, failed };
+struct RecordResult {
+  RecordStatus status = RecordStatus::missing;
+  std::string reason;  // when failed: the system's own words for the error, GBK
+};
+
 class RecordFile {
  public:
   virtual ~RecordFile() = default;
   // Appends `line` to "发货记录.txt" in the program's directory when that file exists. Opens the
   // existing file for appending only (never creates it, never reads or rewrites it) and writes
   // the line in one write; a write that fails part-way leaves the file at its earlier length.
-  // False when the file is missing or the write failed.
-  virtual bool append_if_exists(std::string_view line) = 0;
+  // `missing` when there is no such file, `failed` when it exists but did not take the line.
+  virtual RecordResult append_if_exists(std::string_view line) = 0;
+  // Opens the existing file for appending and closes it again, writing nothing: `failed` when
+  // a line could not be appended now, `missing` when there is no such file.
+  virtual RecordResult check_appendable() = 0;
 };
 
 }  // namespace quillmere::shop

@@ -35,6 +35,8 @@ inline constexpr std::string_view kMonitoringStarted = "开始监控\r\n"_gbk;
 inline constexpr std::string_view kMonitoringStopped = "停止监控\r\n"_gbk;
 inline constexpr std::string_view kDeliverySucceeded = "发货成功\r\n"_gbk;
 inline constexpr std::string_view kDeliveryFailed = "发货失败\r\n"_gbk;
+// Followed by the system's reason and "\r\n".
+inline constexpr std::string_view kRecordWriteFailed = "发货记录写入失败："_gbk;
 
 // Message boxes (all with flags kMessageOk).
 inline constexpr std::string_view kPleaseLogIn =

@@ -43,6 +43,11 @@ std::vector<std::string> ids_to_read(IdsReplyKind kind, std::string_view ids_rep
   return {};
 }
 
+void report_record_failure(MainWindow& window, const RecordResult& result) {
+  if (result.status == RecordStatus::failed)
+    window.append_log(concat(texts::kRecordWriteFailed, result.reason, "\r\n"));
+}
+
 }  // namespace
 
 void run_login(Session& session, MainWindow& window, Network& network) {
@@ -230,8 +235,15 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
   deliveries.set_cell(row, 1, order_id);
   deliveries.set_cell(row, 2, order_second_cell);
   deliveries.set_cell(row, 3, texts::kDeliveredCell);
-  // A failed write is not reported: the delivery is done on the platform either way.
-  record_file.append_if_exists(concat(order_id, "|", concat(order_second_cell, "\r\n")));
+  // The delivery is done on the platform either way; a line the file did not take is told, so
+  // that the owner can write it down before it is forgotten.
+  const RecordResult recorded =
+      record_file.append_if_exists(concat(order_id, "|", concat(order_second_cell, "\r\n")));
+  report_record_failure(window, recorded);
+}
+
+void check_record_file(MainWindow& window, RecordFile& record_file) {
+  report_record_failure(window, record_file.check_appendable());
 }
 
 }  // namespace quillmere::shop

@@ -35,8 +35,12 @@ void on_main_window_closed(Session& session);
 void on_deliver_button(MainWindow& window);
 
 // 按钮_确定发货: delivers the selected order with the chosen courier; on success adds a row to
-// the delivery list and a line to the record file.
+// the delivery list and a line to the record file, and reports a line the file did not take.
 void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
                          Network& network, RecordFile& record_file);
+
+// Start-up: a record file that exists but cannot be appended to is reported once, so that the
+// owner learns it before the first delivery. Nothing is written to the file.
+void check_record_file(MainWindow& window, RecordFile& record_file);
 
 }  // namespace quillmere::shop

@@ -286,25 +286,82 @@ class RecordFileTest : public ::testing::Test {
     return bytes;
   }
 
+  void create(const std::string& bytes) {
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+  FILETIME last_written() const {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+  }
+
   std::wstring path_;
 };
 
-TEST_F(RecordFileTest, a_missing_file_is_not_created) {
+TEST_F(RecordFileTest, a_missing_file_is_not_created_and_is_no_failure) {
   AppendOnlyRecordFile record(path_);
-  EXPECT_FALSE(record.append_if_exists("1|2\r\n"));
+  EXPECT_EQ(record.append_if_exists("1|2\r\n").status, shop::RecordStatus::missing);
+  EXPECT_EQ(record.check_appendable().status, shop::RecordStatus::missing);
   EXPECT_EQ(contents(), "<missing>");
 }
 
 TEST_F(RecordFileTest, lines_go_after_what_the_file_holds) {
-  {
-    FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.get(), "old\r\n", 5, &written, nullptr);
-  }
+  create("old\r\n");
   AppendOnlyRecordFile record(path_);
-  EXPECT_TRUE(record.append_if_exists("123|2\r\n"));
-  EXPECT_TRUE(record.append_if_exists(gbk(u8"456|手机\r\n")));
+  EXPECT_EQ(record.append_if_exists("123|2\r\n").status, shop::RecordStatus::ok);
+  EXPECT_EQ(record.append_if_exists(gbk(u8"456|手机\r\n")).status, shop::RecordStatus::ok);
   EXPECT_EQ(contents(), "old\r\n123|2\r\n" + gbk(u8"456|手机\r\n"));
+}
+
+TEST_F(RecordFileTest, the_start_up_check_writes_nothing) {
+  create("old\r\n");
+  const FILETIME before = last_written();
+  Sleep(20);
+  AppendOnlyRecordFile record(path_);
+  const shop::RecordResult checked = record.check_appendable();
+  EXPECT_EQ(checked.status, shop::RecordStatus::ok);
+  EXPECT_EQ(checked.reason, "");
+  EXPECT_EQ(contents(), "old\r\n");
+  const FILETIME after = last_written();
+  EXPECT_EQ(CompareFileTime(&before, &after), 0);
+}
+
+TEST_F(RecordFileTest, a_file_held_open_without_sharing_fails_with_the_systems_reason) {
+  create("old\r\n");
+  AppendOnlyRecordFile record(path_);
+  shop::RecordResult appended;
+  shop::RecordResult checked;
+  {
+    // An editor that locks the file it has open.
+    FileHandle holder(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.valid());
+    appended = record.append_if_exists("123|2\r\n");
+    checked = record.check_appendable();
+  }
+  const std::string reason = system_message(ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(appended.status, shop::RecordStatus::failed);
+  EXPECT_EQ(appended.reason, reason);
+  EXPECT_EQ(checked.status, shop::RecordStatus::failed);
+  EXPECT_EQ(checked.reason, reason);
+  EXPECT_EQ(contents(), "old\r\n");
+
+  // Released, the file takes lines again.
+  EXPECT_EQ(record.append_if_exists("123|2\r\n").status, shop::RecordStatus::ok);
+  EXPECT_EQ(contents(), "old\r\n123|2\r\n");
+}
+
+TEST(system_message, is_the_systems_text_without_its_line_break_or_the_bare_code) {
+  const std::string sharing = system_message(ERROR_SHARING_VIOLATION);
+  ASSERT_FALSE(sharing.empty());
+  EXPECT_NE(sharing, "32");
+  EXPECT_NE(sharing.back(), '\n');
+  EXPECT_NE(sharing.back(), '\r');
+  EXPECT_EQ(sharing.find('\r'), std::string::npos);
+  // A message that names an insert comes back with the insert as it is.
+  EXPECT_NE(system_message(ERROR_BAD_EXE_FORMAT).find("%1"), std::string::npos);
+  EXPECT_EQ(system_message(0x2000FFFF), "536936447");
 }
 
 TEST(fonts, tab_captions_use_simsun_12_pixels_normal_weight_gb2312) {

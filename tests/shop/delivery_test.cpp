@@ -108,18 +108,66 @@ TEST_F(DeliveryTest, a_refused_failed_or_huge_reply_is_a_failure) {
   EXPECT_EQ(record_file.attempts, 0);
 }
 
-TEST_F(DeliveryTest, a_missing_or_unwritable_record_file_does_not_undo_the_delivery) {
+TEST_F(DeliveryTest, a_missing_record_file_is_no_failure_and_says_nothing) {
   choose(0);
   accept(build_delivery_request("7788", "999", "tok"));
   record_file.exists = false;
   confirm();
-  record_file.exists = true;
-  record_file.writable = false;
-  confirm();
-  EXPECT_EQ(window.log, std::string(texts::kDeliverySucceeded) + std::string(texts::kDeliverySucceeded));
-  EXPECT_EQ(window.deliveries.row_count(), 2);
-  EXPECT_EQ(record_file.attempts, 2);
+  EXPECT_EQ(window.log, texts::kDeliverySucceeded);
+  EXPECT_EQ(window.deliveries.row_count(), 1);
+  EXPECT_EQ(record_file.attempts, 1);
   EXPECT_EQ(record_file.content, "");
+}
+
+TEST_F(DeliveryTest, a_line_the_record_file_did_not_take_is_reported_after_the_success) {
+  struct Case {
+    const char* what;
+    std::string FakeRecordFile::*failure;
+  };
+  for (const Case& c : {Case{"refused open", &FakeRecordFile::refused_open},
+                        Case{"failed write", &FakeRecordFile::failed_write},
+                        Case{"short write", &FakeRecordFile::short_write}}) {
+    SCOPED_TRACE(c.what);
+    window.log.clear();
+    window.deliveries.rows.clear();
+    record_file = FakeRecordFile{};
+    record_file.content = "earlier|1\r\n";
+    record_file.*c.failure = gbk(u8"另一个程序正在使用此文件，进程无法访问。");
+    choose(0);
+    accept(build_delivery_request("7788", "999", "tok"));
+    confirm();
+    EXPECT_EQ(window.log, std::string(texts::kDeliverySucceeded) + std::string(texts::kRecordWriteFailed) +
+                              gbk(u8"另一个程序正在使用此文件，进程无法访问。\r\n"));
+    // The delivery stands, and what the file held is untouched.
+    EXPECT_EQ(window.deliveries.row_count(), 1);
+    EXPECT_EQ(record_file.content, "earlier|1\r\n");
+
+    // Each delivery tries afresh: once the file takes lines again, nothing more is said.
+    record_file.*c.failure = "";
+    confirm();
+    EXPECT_EQ(window.log.substr(window.log.size() - texts::kDeliverySucceeded.size()), texts::kDeliverySucceeded);
+    EXPECT_EQ(record_file.content, "earlier|1\r\n7788|2\r\n");
+  }
+}
+
+TEST(record_file_check, an_existing_file_that_cannot_be_opened_is_reported_once_at_start) {
+  FakeWindow window;
+  FakeRecordFile record_file;
+  record_file.content = "kept\r\n";
+  check_record_file(window, record_file);
+  EXPECT_EQ(window.log, "");
+
+  record_file.refused_open = "Access denied.";
+  check_record_file(window, record_file);
+  EXPECT_EQ(window.log, std::string(texts::kRecordWriteFailed) + "Access denied.\r\n");
+
+  window.log.clear();
+  record_file.exists = false;
+  check_record_file(window, record_file);
+  EXPECT_EQ(window.log, "");
+  EXPECT_EQ(record_file.checks, 3);
+  EXPECT_EQ(record_file.attempts, 0) << "the check writes nothing";
+  EXPECT_EQ(record_file.content, "kept\r\n");
 }
 
 TEST_F(DeliveryTest, the_row_and_line_describe_the_order_that_was_delivered) {

@@ -154,17 +154,36 @@ struct FakePacing final : Pacing {
   }
 };
 
+// The record file as the system may treat it. Each failure carries the system's words for it;
+// an empty text means that failure does not happen.
 struct FakeRecordFile final : RecordFile {
   bool exists = true;
-  bool writable = true;
+  std::string refused_open;  // the file cannot be opened for appending (locked, read-only, ...)
+  std::string failed_write;  // the write fails before any byte lands
+  std::string short_write;   // the write stops half-way; the half is taken back out
   std::string content;
   int attempts = 0;
+  int checks = 0;
 
-  bool append_if_exists(std::string_view line) override {
+  RecordResult append_if_exists(std::string_view line) override {
     ++attempts;
-    if (!exists || !writable) return false;
+    if (!exists) return {RecordStatus::missing, {}};
+    if (!refused_open.empty()) return {RecordStatus::failed, refused_open};
+    if (!failed_write.empty()) return {RecordStatus::failed, failed_write};
+    if (!short_write.empty()) {
+      const std::size_t earlier = content.size();
+      content.append(line.substr(0, line.size() / 2));
+      content.resize(earlier);
+      return {RecordStatus::failed, short_write};
+    }
     content.append(line);
-    return true;
+    return {RecordStatus::ok, {}};
+  }
+  RecordResult check_appendable() override {
+    ++checks;
+    if (!exists) return {RecordStatus::missing, {}};
+    if (!refused_open.empty()) return {RecordStatus::failed, refused_open};
+    return {RecordStatus::ok, {}};
   }
 };
 
