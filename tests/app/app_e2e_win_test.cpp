@@ -5,8 +5,12 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <wininet.h>
 
+#include <functional>
+#include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/control_ids.h"
 #include "app_driver_win.h"
@@ -32,8 +36,13 @@ const std::wstring kRecordFile = L"\\\u53d1\u8d27\u8bb0\u5f55.txt";  // 发货�
 constexpr char kAppKey[] = "688001";
 constexpr char kSecret[] = "quillmere-demo-secret";
 
-// The sandbox's control endpoints; their replies are UTF-8 JSON.
-std::string sandbox(const std::string& path_and_query) { return fetch_page(kSandbox + path_and_query); }
+// The sandbox's control endpoints; their replies are UTF-8 JSON. Whatever the request routine
+// does with the cache, the test's own calls leave nothing there to be mistaken for the program's.
+std::string sandbox(const std::string& path_and_query) {
+  std::string reply = fetch_page(kSandbox + path_and_query);
+  DeleteUrlCacheEntryA((kSandbox + path_and_query).c_str());
+  return reply;
+}
 
 // A new order on `date` ("2030-3-7"); its order id.
 std::string add_order(const std::string& date, bool paid, const std::string& item_name_query) {
@@ -79,6 +88,8 @@ class AppTest : public ::testing::Test {
     CreateDirectoryW(kRunFolder.c_str(), nullptr);
     CreateDirectoryW(folder_.c_str(), nullptr);
     DeleteFileW((folder_ + kRecordFile).c_str());
+    before_start();
+    if (HasFatalFailure()) return;
     app_ = std::make_unique<AppProcess>(kProgram, folder_);
     ASSERT_TRUE(app_->started());
     // There is no mydata.mdb beside the copy (and no Jet provider under Wine).
@@ -94,6 +105,9 @@ class AppTest : public ::testing::Test {
     deliveries_ = control(kDeliveryList);
   }
 
+  // Runs in the run folder before the program starts there.
+  virtual void before_start() {}
+
   HWND control(int id) const { return GetDlgItem(main_, id); }
   std::string log() const { return utf8(text_of(log_)); }
   bool log_ends_with(const std::string& tail) const {
@@ -101,11 +115,12 @@ class AppTest : public ::testing::Test {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
   }
 
-  void log_in() {
+  void log_in(const std::string& secret = kSecret) {
     set_text(control(kAppKeyEdit), utf16(kAppKey));
-    set_text(control(kSecretEdit), utf16(kSecret));
+    set_text(control(kSecretEdit), utf16(secret));
     click(control(kLoginButton));
-    ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"登陆成功\r\n")); })) << log();
+    const std::string outcome = secret == kSecret ? u8str(u8"登陆成功\r\n") : u8str(u8"登陆失败\r\n");
+    ASSERT_TRUE(wait_until([&] { return log_ends_with(outcome); })) << log();
   }
 
   void fetch_day(int year, int month, int day) {
@@ -525,6 +540,216 @@ TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
   EXPECT_EQ(app_->row_count(deliveries_), 1);
   EXPECT_EQ(read_file(folder_ + kRecordFile), "<missing>");
+}
+
+// The system's words for an error as the program logs them, without their line break.
+std::string system_reason(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message(text != nullptr ? text : L"", text != nullptr ? length : 0);
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n')) message.pop_back();
+  return utf8(message);
+}
+
+// An editor holds the record file open and shares it with nobody, from before the start.
+class LockedRecordFileTest : public DeliveryTest {
+ protected:
+  void before_start() override {
+    write_file(folder_ + kRecordFile, "kept\r\n");
+    holder_ = CreateFileW((folder_ + kRecordFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                          nullptr);
+    ASSERT_NE(holder_, INVALID_HANDLE_VALUE);
+  }
+  void TearDown() override { release(); }
+  void release() {
+    if (holder_ != INVALID_HANDLE_VALUE) CloseHandle(holder_);
+    holder_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE holder_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(LockedRecordFileTest, a_record_file_that_takes_no_line_is_told_at_start_and_after_the_delivery) {
+  const std::string failed =
+      u8str(u8"发货记录写入失败：") + system_reason(ERROR_SHARING_VIOLATION) + "\r\n";
+  EXPECT_EQ(log().rfind(failed + u8str(u8"登陆成功\r\n"), 0), 0u) << "told once, before anything else: " << log();
+
+  HWND express = open_express(0);
+  ASSERT_NE(express, nullptr);
+  HWND confirm = GetDlgItem(express, kConfirmButton);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  click(confirm);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n") + failed); })) << log();
+  EXPECT_EQ(occurrences(log(), failed), 2u) << log();
+  EXPECT_EQ(app_->row_count(deliveries_), 1);
+
+  // The editor lets go: the next delivery's line is written, after what the file held.
+  release();
+  EXPECT_EQ(read_file(folder_ + kRecordFile), "kept\r\n");
+  app_->select_row(orders_, 1);
+  click(confirm);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(deliveries_) == 2; })) << log();
+  EXPECT_TRUE(log_ends_with(u8str(u8"发货成功\r\n"))) << log();
+  EXPECT_EQ(read_file(folder_ + kRecordFile), "kept\r\n" + ids_[1] + "|2\r\n");
+}
+
+// --- nothing the owner trusts the program with is kept on disk ---
+
+// Every URL the WinInet cache of this prefix holds.
+std::vector<std::string> cached_urls() {
+  std::vector<std::string> urls;
+  std::vector<char> buffer(16 * 1024);
+  auto entry = [&] { return reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data()); };
+  DWORD size = static_cast<DWORD>(buffer.size());
+  HANDLE find = FindFirstUrlCacheEntryA(nullptr, entry(), &size);
+  if (find == nullptr && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    buffer.resize(size);
+    find = FindFirstUrlCacheEntryA(nullptr, entry(), &size);
+  }
+  if (find == nullptr) return urls;
+  for (;;) {
+    urls.emplace_back(entry()->lpszSourceUrlName);
+    size = static_cast<DWORD>(buffer.size());
+    if (FindNextUrlCacheEntryA(find, entry(), &size)) continue;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    buffer.resize(size);
+    size = static_cast<DWORD>(buffer.size());
+    if (!FindNextUrlCacheEntryA(find, entry(), &size)) break;
+    urls.emplace_back(entry()->lpszSourceUrlName);
+  }
+  FindCloseUrlCache(find);
+  return urls;
+}
+
+bool is_platform_url(const std::string& url) {
+  return url.rfind(kSandbox + "/token", 0) == 0 || url.rfind(kSandbox + "/api", 0) == 0;
+}
+
+// Every file under `folder`, links not followed: Wine links the profile's Desktop and Documents
+// to the Unix home, and Windows has junctions of its own there.
+void each_file(const std::wstring& folder, bool recursive,
+               const std::function<void(const std::wstring& path, const std::wstring& name)>& visit) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      visit(path, name);
+    } else if (recursive) {
+      each_file(path, recursive, visit);
+    }
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+}
+
+std::string whole_file(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  LARGE_INTEGER size{};
+  std::string bytes;
+  if (GetFileSizeEx(file, &size) && size.QuadPart < (256 << 20)) {
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+std::string utf16le_bytes(const std::string& ascii) {
+  std::string bytes;
+  for (char c : ascii) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+std::wstring environment(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  return GetEnvironmentVariableW(name, value, MAX_PATH) ? value : L"";
+}
+
+// The ctest fixture empties the prefix's WinInet cache before the suite starts; the tests
+// before this one leave nothing there.
+class NothingKeptTest : public AppTest {
+ protected:
+  void before_start() override {
+    for (const std::string& url : cached_urls())
+      ASSERT_FALSE(is_platform_url(url)) << "the run does not start from an emptied cache: " << url;
+  }
+};
+
+TEST_F(NothingKeptTest, no_secret_token_or_order_stays_in_the_url_cache_or_the_profile) {
+  const std::string wrong_secret = "wrong-secret-4d1f9a";
+  const std::string listed = add_order("2030-8-12", true, kSoapQuery);
+  const std::string unpaid = add_order("2030-8-12", false, kSoapQuery);
+  ASSERT_FALSE(unpaid.empty());
+
+  // Every kind of exchange the program has with the platform, in one run.
+  log_in(wrong_secret);
+  log_in();
+  fetch_day(2030, 8, 12);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+  click(control(kStartMonitorButton));
+  const std::string watched = add_order("2030-8-12", true, kSoapQuery);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty(); }))
+      << log();
+  click(control(kStopMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+
+  std::vector<std::string> needles = {kSecret, wrong_secret, listed, unpaid, watched};
+  // Every token the sandbox has handed out: ["…","…"].
+  const std::string tokens = text_between(sandbox("/sandbox/tokens"), "\"result\":[", "]");
+  for (std::size_t open = tokens.find('"'); open != std::string::npos;) {
+    const std::size_t close = tokens.find('"', open + 1);
+    if (close == std::string::npos) break;
+    needles.push_back(tokens.substr(open + 1, close - open - 1));
+    open = tokens.find('"', close + 1);
+  }
+  ASSERT_GE(needles.size(), 6u) << tokens;
+
+  const std::vector<std::string> urls = cached_urls();
+  std::size_t platform_entries = 0;
+  for (const std::string& url : urls) {
+    if (!is_platform_url(url)) continue;
+    ++platform_entries;
+    ADD_FAILURE() << "the URL cache holds " << url;
+  }
+
+  // Every file of the users' profiles (the cache's own index and bodies among them) and the
+  // registry's hives, read whole.
+  const std::wstring profile = environment(L"USERPROFILE");
+  ASSERT_FALSE(profile.empty());
+  std::vector<std::pair<std::wstring, bool>> roots = {{profile.substr(0, profile.find_last_of(L'\\')), true}};
+  if (const std::wstring prefix = environment(L"WINEPREFIX"); !prefix.empty())
+    roots.emplace_back(windows_path(utf8(prefix)), false);
+  std::size_t files = 0, cache_files = 0;
+  for (const auto& [root, recursive] : roots) {
+    each_file(root, recursive, [&](const std::wstring& path, const std::wstring& name) {
+      ++files;
+      if (path.find(L"\\INetCache\\") != std::wstring::npos && name != L"index.dat" && name != L"desktop.ini") {
+        ++cache_files;
+        if (name.rfind(L"api[", 0) == 0 || name.rfind(L"token[", 0) == 0)
+          ADD_FAILURE() << "the cache keeps a body as " << utf8(path);
+      }
+      const std::string bytes = whole_file(path);
+      for (const std::string& needle : needles) {
+        if (bytes.find(needle) != std::string::npos || bytes.find(utf16le_bytes(needle)) != std::string::npos)
+          ADD_FAILURE() << utf8(path) << " holds " << needle;
+      }
+    });
+  }
+  EXPECT_GT(files, 0u);
+  std::cout << "measured: the URL cache holds " << urls.size() << " entries, " << platform_entries
+            << " of them platform URLs; " << cache_files << " body files in INetCache; " << files
+            << " files read for " << needles.size() << " secrets, tokens and order ids\n";
 }
 
 }  // namespace

@@ -437,6 +437,11 @@ outcome dispatch(shop& shop, std::string_view path, std::string_view query,
     result["new_order"] = order_summary(beat.arrived);
     return {kSuccess, to_text(success_envelope(std::move(result)))};
   }
+  if (path == "/sandbox/tokens") {
+    json list = json::array();
+    for (const std::string& token : shop.issued_tokens()) list.push_back(token);
+    return {kSuccess, to_text(success_envelope(std::move(list)))};
+  }
   if (path == "/sandbox/expire-tokens") {
     shop.expire_tokens(clock.utc);
     return {kSuccess, to_text(success_envelope(""))};

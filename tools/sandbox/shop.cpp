@@ -169,6 +169,12 @@ void shop::expire_tokens(utc_time now) {
   for (auto& [token, expiry] : token_expiry_) expiry = std::min(expiry, now);
 }
 
+std::vector<std::string> shop::issued_tokens() const {
+  std::vector<std::string> tokens;
+  for (const auto& [token, expiry] : token_expiry_) tokens.push_back(token);
+  return tokens;
+}
+
 std::vector<std::string> shop::order_ids(date day) const {
   std::vector<std::string> ids;
   for (const order& each : orders_) {

@@ -99,6 +99,8 @@ class shop {
   token_check check_token(std::string_view token, utc_time now) const;
   // Every token issued so far expires now.
   void expire_tokens(utc_time now);
+  // Every token issued so far, expired ones included, in the order of their texts.
+  std::vector<std::string> issued_tokens() const;
 
   // The day's order ids in the order the orders were placed.
   std::vector<std::string> order_ids(date day) const;

@@ -432,6 +432,9 @@ TEST_F(controls, tick_expire_and_reset_drive_the_shop) {
 
   get("/sandbox/expire-tokens");
   EXPECT_EQ(demo.check_token(token, clock.utc), token_check::expired);
+  // Expired tokens are still listed: a test looks for every token that was ever handed out.
+  EXPECT_EQ(nlohmann::json::parse(get("/sandbox/tokens").body)["result"],
+            nlohmann::json::array({token}));
 
   const std::string fresh = log_in();
   get("/sandbox/reset");
