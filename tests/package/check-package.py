@@ -6,11 +6,16 @@
 The expected version and platform address come from CMakeLists.txt, the program's log lines
 and message boxes from its sources, so the guide cannot fall behind the program unnoticed.
 """
+import os
 import pathlib
 import re
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import zipfile
+import zlib
 
 root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
 failures = []
@@ -34,16 +39,76 @@ zip_path = root / "dist" / f"quillmere-{version}-win32.zip"
 if not zip_path.is_file():
     print(f"package test: {zip_path} is missing")
     sys.exit(1)
-archive = zipfile.ZipFile(zip_path)
+# Read as the built-in unpacker of a Chinese Windows reads it: names without the UTF-8 flag in
+# code page 936.
+archive = zipfile.ZipFile(zip_path, metadata_encoding="gbk")
 entries = {info.filename: info for info in archive.infolist()}
 expected_names = ["quillmere.exe", "发货记录.txt", "使用说明.txt"]
 check(sorted(entries) == sorted(expected_names) and len(archive.infolist()) == 3,
       f"the zip holds {sorted(entries)}, not exactly {expected_names}")
-for name, info in entries.items():
-    # Without the flag, Windows' unpacker reads the names in the OEM code page: mojibake.
-    if not name.isascii():
-        check(info.flag_bits & 0x800, f"{name}: the UTF-8 name flag is not set")
 check(archive.testzip() is None, "a member of the zip fails its CRC check")
+
+
+def extra_fields(extra):
+    """{header id: data} of a header's extra block."""
+    fields, at = {}, 0
+    while at + 4 <= len(extra):
+        ident, size = struct.unpack_from("<HH", extra, at)
+        fields[ident] = extra[at + 4:at + 4 + size]
+        at += 4 + size
+    return fields
+
+
+def unicode_path(field, raw_name, where):
+    """The UTF-8 name of an Info-ZIP Unicode Path field whose CRC matches the header's name."""
+    if not check(field is not None and len(field) > 5 and field[0] == 1,
+                 f"{where}: no Info-ZIP Unicode Path field (0x7075), version 1"):
+        return None
+    check(struct.unpack_from("<I", field, 1)[0] == zlib.crc32(raw_name),
+          f"{where}: the Unicode Path field's CRC is not that of the header's name bytes")
+    return field[5:].decode("utf-8", "replace")
+
+
+# Read as 7-Zip, WinRAR and Info-ZIP read it: every header raw, the UTF-8 names from the
+# Unicode Path fields of both the central and the local headers.
+raw = zip_path.read_bytes()
+end = raw.rfind(b"PK\x05\x06")
+count, directory_size, directory_at = struct.unpack_from("<HII", raw, end + 10)
+at = directory_at
+for _ in range(count if end >= 0 else 0):
+    (signature, flags, name_length, extra_length, comment_length,
+     local_at) = struct.unpack_from("<I4xH18xHHH8xI", raw, at)
+    if not check(signature == 0x02014B50, "the central directory is damaged"):
+        break
+    raw_name = raw[at + 46:at + 46 + name_length]
+    central_extra = extra_fields(raw[at + 46 + name_length:at + 46 + name_length + extra_length])
+    at += 46 + name_length + extra_length + comment_length
+    name = raw_name.decode("gbk", "replace")
+    local_signature, local_flags, local_name_length, local_extra_length = struct.unpack_from(
+        "<I2xH18xHH", raw, local_at)
+    local_name = raw[local_at + 30:local_at + 30 + local_name_length]
+    local_extra = extra_fields(raw[local_at + 30 + local_name_length:
+                                   local_at + 30 + local_name_length + local_extra_length])
+    check(local_signature == 0x04034B50 and local_name == raw_name,
+          f"{name}: the local header does not carry the central header's name")
+    # Windows 7's unpacker ignores the flag, and a Chinese Windows 10 or 11 reads an unflagged
+    # name in code page 936.
+    check(not flags & 0x800 and not local_flags & 0x800, f"{name}: the UTF-8 name flag is set")
+    if raw_name.isascii():
+        check(0x7075 not in central_extra, f"{name}: an ASCII name carries a Unicode Path field")
+        continue
+    check(name in expected_names, f"the raw name {raw_name!r} is no GBK name of the release")
+    for where, fields in (("central", central_extra), ("local", local_extra)):
+        utf8_name = unicode_path(fields.get(0x7075), raw_name, f"{name} ({where} header)")
+        check(utf8_name in (None, name), f"{name} ({where} header): the Unicode Path says {utf8_name!r}")
+
+# Info-ZIP's unzip, where installed, unpacks the Chinese names from their Unicode Path fields.
+if shutil.which("unzip"):
+    with tempfile.TemporaryDirectory() as unpacked:
+        done = subprocess.run(["unzip", "-q", str(zip_path), "-d", unpacked], capture_output=True,
+                              env=dict(os.environ, LC_ALL="C.UTF-8"))
+        check(done.returncode == 0 and sorted(os.listdir(unpacked)) == sorted(expected_names),
+              f"unzip unpacks {sorted(os.listdir(unpacked))}, not {expected_names}")
 
 
 def member(name):
