@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/control_ids.h"
+#include "app/win32_support_win.h"
 #include "app_driver_win.h"
 #include "http/fetch_page.h"
 #include "text/text_between.h"
@@ -542,17 +543,8 @@ TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
   EXPECT_EQ(read_file(folder_ + kRecordFile), "<missing>");
 }
 
-// The system's words for an error as the program logs them, without their line break.
-std::string system_reason(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text != nullptr ? text : L"", text != nullptr ? length : 0);
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n')) message.pop_back();
-  return utf8(message);
-}
+// The system's words for an error as the program logs them (app/win32_support_win.h).
+std::string system_reason(DWORD error) { return utf8(wide(system_message(error))); }
 
 // An editor holds the record file open and shares it with nobody, from before the start.
 class LockedRecordFileTest : public DeliveryTest {

@@ -82,19 +82,9 @@ TEST_F(tls, a_secure_exchange_leaves_no_cache_entry_and_sends_the_former_header_
   LoopbackServer server([](const ReceivedRequest&) { Reply r; r.body = "token"; return r; },
                         static_cast<unsigned short>(ports_.plain));
   ASSERT_TRUE(server.listening());
-  const std::string target = url(ports_.trusted, "/token?appkey=1&secret=s3cr3t");
-  testing::forget_cached(target);
-  EXPECT_EQ(fetch_page(target), "token");
-  EXPECT_FALSE(testing::cached(target));
-
-  EXPECT_EQ(testing::get_with_flags(target, testing::kFormerSecureFlags), "token");
-  EXPECT_TRUE(testing::cached(target)) << "the probe sees no entries at all";
-  testing::forget_cached(target);
-
-  const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].request_line, requests[1].request_line);
-  EXPECT_EQ(requests[0].headers, requests[1].headers);
+  testing::expect_nothing_cached_and_the_former_request(
+      server, url(ports_.trusted, "/token?appkey=1&secret=s3cr3t"), testing::kFormerSecureFlags,
+      "token");
 }
 
 TEST_F(tls, an_untrusted_certificate_gives_nothing_back) {

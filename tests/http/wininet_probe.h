@@ -5,8 +5,12 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
+#include "http/fetch_page.h"
+#include "http/loopback_server.h"
 #include "http/url.h"
 #include "http/wire.h"
 
@@ -49,5 +53,26 @@ inline bool cached(const std::string& url) {
 }
 
 inline void forget_cached(const std::string& url) { DeleteUrlCacheEntryA(url.c_str()); }
+
+// fetch_page of `url`, then the same GET opened with `former_flags`, both answered `body` by
+// `server`: fetch_page leaves no cache entry where the former flags leave one (so the probe
+// does see entries), and the server got the same request line and the same header block,
+// WinInet's own lines included.
+inline void expect_nothing_cached_and_the_former_request(LoopbackServer& server,
+                                                         const std::string& url,
+                                                         DWORD former_flags,
+                                                         const std::string& body) {
+  forget_cached(url);
+  EXPECT_EQ(fetch_page(url), body);
+  EXPECT_FALSE(cached(url)) << url;
+  EXPECT_EQ(get_with_flags(url, former_flags), body);
+  EXPECT_TRUE(cached(url)) << "the probe sees no entries at all";
+  forget_cached(url);
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].request_line, requests[1].request_line);
+  EXPECT_EQ(requests[0].headers, requests[1].headers);
+}
 
 }  // namespace quillmere::testing
