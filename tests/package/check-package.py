@@ -122,7 +122,9 @@ if check(len(exe) > 0x40 and exe[:2] == b"MZ" and exe[u32(0x3C):u32(0x3C) + 4] =
             sizes.add(width or 256)
             check(len(resources.get(RT_ICON, {}).get(icon_id, b"")) == size,
                   f"the {width} px image of the icon is missing or cut short")
-        check({16, 32, 48} <= sizes, f"the icon has the sizes {sorted(sizes)}, not 16, 32 and 48")
+        # 20, 24, 40 and 64 are the caption and taskbar sizes at 125, 150 and 200 %.
+        wanted = {16, 20, 24, 32, 40, 48, 64}
+        check(wanted <= sizes, f"the icon has the sizes {sorted(sizes)}, not {sorted(wanted)}")
 
     version_info = next(iter(resources.get(RT_VERSION, {}).values()), b"")
     fixed = version_info.find(struct.pack("<I", 0xFEEF04BD))
