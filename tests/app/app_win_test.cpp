@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <span>
 #include <string>
@@ -436,8 +437,13 @@ int icon_width(HWND window, WPARAM which) {
 // client area's shortfall only.
 void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SIZE content,
                      int dpi, const char* which) {
+  std::string measured;
   for (const Placed& p : placed) {
     const RECT rect = quillmere::testing::client_rect_of(window, GetDlgItem(window, p.id));
+    char line[64];
+    std::snprintf(line, sizeof line, " %d:(%ld,%ld) %ldx%ld", p.id, rect.left, rect.top,
+                  rect.right - rect.left, rect.bottom - rect.top);
+    measured += line;
     EXPECT_EQ(rect.left, at(p.left, dpi)) << which << " control " << p.id << " at " << dpi;
     EXPECT_EQ(rect.top, at(p.top, dpi)) << which << " control " << p.id << " at " << dpi;
     EXPECT_EQ(rect.right - rect.left, at(p.width, dpi)) << which << " control " << p.id << " at " << dpi;
@@ -450,6 +456,10 @@ void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SI
   RECT client{};
   GetClientRect(window, &client);
   const RECT frame = outer_rect(window);
+  std::printf("%s window at %d DPI: outer %ldx%ld, client %ldx%ld; controls (id:(left,top) "
+              "width x height):%s\n",
+              which, dpi, frame.right - frame.left, frame.bottom - frame.top, client.right,
+              client.bottom, measured.c_str());
   const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
   EXPECT_GE(client.right, at(content.cx, dpi)) << which;
   EXPECT_GE(client.bottom, at(content.cy, dpi)) << which;
@@ -544,8 +554,14 @@ class ScaledWindows : public ::testing::Test {
   void screenshot(HWND window, const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"QUILLMERE_SCREENSHOT_DIR", folder, MAX_PATH)) return;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(500);
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    for (int i = 0; i < 50; ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      Sleep(10);
+    }
     quillmere::testing::save_window_bitmap(window, std::wstring(folder) + L"\\" + name);
   }
 
@@ -584,6 +600,7 @@ TEST_F(ScaledWindows, the_express_window_is_scaled_and_opens_the_scaled_offset_b
                   "express");
   EXPECT_EQ(outer_rect(express).top, outer_rect(main_).top + at(150, dpi_));
   EXPECT_EQ(icon_width(express, ICON_SMALL), system_metric_for_dpi(SM_CXSMICON, dpi_));
+  SendMessageW(GetDlgItem(express, kCourierCombo), CB_SETCURSEL, 0, 0);
   screenshot(express, L"express-window-scaled.bmp");
   DestroyWindow(express);
 }
