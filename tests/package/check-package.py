@@ -182,7 +182,9 @@ program_texts["kDatabaseOpenFailed"] = "数据库打开失败！"
 # The failure lines and their reasons, and the attention signal of monitoring.
 for i, text in enumerate(["订单失败：", "详情获取失败：", "监控：获取订单失败：", "监控：已恢复",
                           "无法连接微店平台", "无法识别的回复", "任务栏", "闪烁", "mydata.mdb",
-                          "发货记录.txt", "手机号", "销量", "|", "AppKey", "开放平台"]):
+                          "发货记录.txt", "手机号", "销量", "|", "AppKey", "开放平台",
+                          # what Windows 7 users need for TLS 1.2
+                          "KB3140245", "Internet Explorer 11", "使用 TLS 1.2"]):
     program_texts[f"guide topic {i}"] = text
 for name, text in program_texts.items():
     check(text in guide, f"使用说明.txt does not explain {text!r} ({name})")
