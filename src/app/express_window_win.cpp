@@ -95,6 +95,7 @@ LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
       on_destroy();
       return 0;
     case WM_DPICHANGED:
+      if (!follows_screen_scale_changes()) break;
       on_dpi_changed(LOWORD(w), l);
       return 0;
   }

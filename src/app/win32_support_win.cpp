@@ -53,6 +53,9 @@ namespace {
 // also change other constants (QS_ALLINPUT among them) for every older Windows.
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
+using GetThreadDpiAwarenessContextFunction = HANDLE(WINAPI*)();
+using GetAwarenessFromDpiAwarenessContextFunction = int(WINAPI*)(HANDLE);
+constexpr int kPerMonitorAware = 2;  // DPI_AWARENESS_PER_MONITOR_AWARE, for v1 and v2 alike
 
 template <class Function>
 Function user32_function(const char* name) {
@@ -88,6 +91,15 @@ int system_metric_for_dpi(int index, int dpi) {
       user32_function<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
   if (get_metrics_for_dpi != nullptr) return get_metrics_for_dpi(index, static_cast<UINT>(dpi));
   return GetSystemMetrics(index);
+}
+
+bool follows_screen_scale_changes() {
+  static const auto thread_context =
+      user32_function<GetThreadDpiAwarenessContextFunction>("GetThreadDpiAwarenessContext");
+  static const auto awareness_of = user32_function<GetAwarenessFromDpiAwarenessContextFunction>(
+      "GetAwarenessFromDpiAwarenessContext");
+  if (thread_context == nullptr || awareness_of == nullptr) return false;
+  return awareness_of(thread_context()) == kPerMonitorAware;
 }
 
 void WindowIcons::apply(HWND window, int dpi) {

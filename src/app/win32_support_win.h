@@ -40,6 +40,10 @@ int window_dpi(HWND window);
 int system_dpi();
 // GetSystemMetrics for `dpi` where Windows can tell (10 1607 on), else for the system's DPI.
 int system_metric_for_dpi(int index, int dpi);
+// Whether this thread's windows are per-monitor aware and so must lay themselves out anew on
+// WM_DPICHANGED. Windows scales the windows of a system-aware thread itself (Windows 7 and 8.1
+// here), and such a thread may still get the message, to be ignored.
+bool follows_screen_scale_changes();
 
 // The program's icon for one window's caption and taskbar button at that window's DPI, owned
 // by the holder. Without an icon in the module the class's icons stay.
