@@ -239,7 +239,8 @@ void size_window(HWND window, shop::Size outer, int dpi) {
 
 void grow_to_hold_content(HWND window, shop::Size content, int dpi) {
   RECT client{};
-  if (!GetClientRect(window, &client)) return;
+  // A minimised window has no client area to measure.
+  if (IsIconic(window) || !GetClientRect(window, &client)) return;
   const shop::Size now = outer_size(window);
   const shop::Size grown = shop::grow_to_hold(
       now, {client.right - client.left, client.bottom - client.top},
