@@ -79,9 +79,10 @@ class Platform final : public Network {
   std::string fetch_page(const std::string& url) override {
     // One page holds the whole day; the page after it is the empty day's reply.
     if (url.find("vdian.order.ids.get") != std::string::npos) {
-      return url.find("\"page_num\":1,") != std::string::npos
-                 ? ids_reply_
-                 : "{\"status\":{\"status_code\":0,\"status_reason\":\"\"},\"result\":[]}";
+      const bool later_page = url.find("\"page_num\":") != std::string::npos &&
+                              url.find("\"page_num\":1,") == std::string::npos;
+      return later_page ? "{\"status\":{\"status_code\":0,\"status_reason\":\"\"},\"result\":[]}"
+                        : ids_reply_;
     }
     ++detail_requests;
     return {};

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <optional>
-#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "http/decode.h"
@@ -141,22 +143,30 @@ std::string fetch_detail(Caller& caller, const std::string& order_id) {
   });
 }
 
-// The ids of a day over all its pages, in page order, without repeats.
+// The ids of a day over all its pages, in page order; a later page adds only ids that no
+// earlier page had. Page 1's ids stay as they came, so a day of one page goes as it always did.
 struct DayIds {
-  std::vector<std::string> ids;
-  std::set<std::string, std::less<>> seen;
-  std::string failed_reply;  // the later page that failed
+  std::deque<std::string> ids;                // stays in place for `seen`
+  std::unordered_set<std::string_view> seen;  // made once a later page brings ids
+  std::string failed_reply;                   // the later page that failed
   bool later_page_failed = false;
 
-  // Adds a page's ids; whether the page asks for the next one: it was full and brought
-  // something new (a platform that ignores page_num repeats page 1).
-  bool add_page(const std::vector<std::string>& page) {
+  // Whether the next page is to be asked for: this one was full.
+  bool add_first_page(std::vector<std::string> page) {
+    for (std::string& id : page) ids.push_back(std::move(id));
+    return page.size() >= kFullPage;
+  }
+  // Whether the next page is to be asked for: this one was full and brought something new (a
+  // platform that ignores page_num sends page 1 again).
+  bool add_later_page(std::vector<std::string> page) {
+    if (page.empty()) return false;
+    if (seen.empty()) seen.insert(ids.begin(), ids.end());
     bool fresh = false;
-    for (const std::string& id : page) {
-      if (seen.insert(id).second) {
-        ids.push_back(id);
-        fresh = true;
-      }
+    for (std::string& id : page) {
+      if (seen.count(id) != 0) continue;
+      ids.push_back(std::move(id));
+      seen.insert(ids.back());
+      fresh = true;
     }
     return fresh && page.size() >= kFullPage;
   }
@@ -178,7 +188,7 @@ void read_later_pages(Caller& caller, const std::string& order_date, DayIds& day
       return;
     }
     // A later page's empty-day reply is the end of the day, not news.
-    if (!day.add_page(ids_to_read(kind, reply)) || kind == IdsReplyKind::empty_day) return;
+    if (!day.add_later_page(ids_to_read(kind, reply)) || kind == IdsReplyKind::empty_day) return;
   }
 }
 
@@ -226,7 +236,7 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
   }
 
   DayIds day;
-  if (day.add_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, true);
+  if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, true);
   if (!window.alive()) return;
   // The list below is then short of the later pages' orders: the owner must know.
   if (day.later_page_failed) log_fetch_failure(day.failed_reply);
@@ -260,7 +270,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   if (!window.alive()) return;
   const IdsReplyKind kind = classify_ids_reply(ids_reply);
   DayIds day;
-  if (day.add_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, false);
+  if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, false);
   if (!window.alive()) return;
 
   const bool failed = is_failure(kind) || day.later_page_failed;
