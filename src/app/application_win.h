@@ -37,7 +37,8 @@ class Application final : public MainWindowEvents,
   InternetNetwork network_;
   ResponsivePacing pacing_;
   AppendOnlyRecordFile record_file_;
-  shop::Session session_;
+  TickClock clock_;
+  shop::Session session_{clock_};
 };
 
 }  // namespace quillmere::app

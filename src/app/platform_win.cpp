@@ -17,7 +17,13 @@ std::string InternetNetwork::winhttp_fetch(const std::string& url) {
 
 void ResponsivePacing::wait_ms(int milliseconds) { responsive_wait(milliseconds); }
 
+void ResponsivePacing::wait_until(int milliseconds, const std::function<bool()>& done) {
+  responsive_wait_until(milliseconds, done);
+}
+
 void ResponsivePacing::process_pending_messages() { quillmere::process_pending_messages(); }
+
+std::uint64_t TickClock::now_ms() { return GetTickCount64(); }
 
 namespace {
 

@@ -2,6 +2,9 @@
 # needs, and the transfer benchmark.
 set(http_tls_dir "${CMAKE_CURRENT_BINARY_DIR}/http-tls")
 
+# WinInet beside fetch_page, for the tests of what the cache keeps.
+target_sources(http_tests PRIVATE http/wininet_probe_win.cpp)
+
 add_executable(http_trust_ca http/trust_ca.cpp)
 target_link_libraries(http_trust_ca PRIVATE crypt32)
 
