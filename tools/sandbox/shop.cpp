@@ -275,6 +275,7 @@ void shop::reseed(local_time now) {
   ticks_ = 0;
   calls_to_drop_ = 0;
   refused_details_.clear();
+  reply_delay_ = std::chrono::milliseconds(0);
   const local_days today = floor<days>(now);
   const auto todays = std::count_if(kSeed.begin(), kSeed.end(),
                                     [](const seed& s) { return s.days_ago == 0; });
