@@ -242,6 +242,38 @@ std::wstring AppProcess::entry_text(HWND combo, int index) const {
   return text;
 }
 
+std::chrono::duration<double, std::milli> answer_time(HWND window, std::chrono::milliseconds limit) {
+  const auto started = std::chrono::steady_clock::now();
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(limit.count()),
+                           &ignored))
+    return limit;
+  return std::chrono::steady_clock::now() - started;
+}
+
+AnswerFigures measure_answer_times(HWND window, std::chrono::milliseconds span,
+                                   std::chrono::milliseconds pause) {
+  // Each probe starts on time on a thread of its own, so a window that is held for a while
+  // answers every probe sent meanwhile late, as a person clicking at that moment would see it.
+  std::vector<double> times;
+  times.reserve(static_cast<std::size_t>(span / pause) + 1);
+  std::vector<std::thread> probes;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto at = start; at < start + span; at += pause) {
+    std::this_thread::sleep_until(at);
+    times.push_back(0);
+    probes.emplace_back([window, &slot = times.back()] { slot = answer_time(window).count(); });
+  }
+  for (std::thread& probe : probes) probe.join();
+  AnswerFigures figures;
+  figures.samples = static_cast<int>(times.size());
+  if (times.empty()) return figures;
+  std::sort(times.begin(), times.end());
+  figures.median_ms = times[times.size() / 2];
+  figures.worst_ms = times.back();
+  return figures;
+}
+
 RECT client_rect_of(HWND window, HWND control) {
   RECT rect{};
   GetWindowRect(control, &rect);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -71,6 +72,21 @@ class AppProcess {
   class RemoteBuffer;
   PROCESS_INFORMATION process_{};
 };
+
+// How long `window`'s thread takes to handle a plain message (WM_NULL), the way Windows decides
+// that a window has stopped answering; `limit` when it did not answer within it.
+std::chrono::duration<double, std::milli> answer_time(HWND window,
+                                                      std::chrono::milliseconds limit = 10s);
+
+struct AnswerFigures {
+  int samples = 0;
+  double median_ms = 0;
+  double worst_ms = 0;
+};
+// Answer times of probes sent every `pause` while `span` passes, each sent on time whether or
+// not the probes before it have been answered.
+AnswerFigures measure_answer_times(HWND window, std::chrono::milliseconds span,
+                                   std::chrono::milliseconds pause = 50ms);
 
 // The rectangle of `control` in `window`'s client coordinates.
 RECT client_rect_of(HWND window, HWND control);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/control_ids.h"
@@ -24,7 +25,14 @@ std::wstring windows_path(std::string unix_path) {
   return utf16("Z:" + unix_path);
 }
 
-const std::wstring kProgram = windows_path(QUILLMERE_E2E_APP);
+// QUILLMERE_E2E_PROGRAM (a Windows path) runs the tests on another build of the program, for
+// figures of the one beside the other.
+std::wstring program_under_test() {
+  wchar_t chosen[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"QUILLMERE_E2E_PROGRAM", chosen, MAX_PATH)) return chosen;
+  return windows_path(QUILLMERE_E2E_APP);
+}
+const std::wstring kProgram = program_under_test();
 const std::wstring kRunFolder = windows_path(QUILLMERE_E2E_RUN_DIR);
 const std::string kSandbox = "http://127.0.0.1:" + std::to_string(QUILLMERE_E2E_PORT);
 const std::wstring kRecordFile = L"\\\u53d1\u8d27\u8bb0\u5f55.txt";  // 发货记录.txt
@@ -333,6 +341,94 @@ TEST_F(AppTest, closing_the_window_while_monitoring_ends_the_program_with_exit_c
   Sleep(1000);
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+}
+
+void print_figures(const char* what, const AnswerFigures& figures) {
+  std::printf("answer time %s: median %.1f ms, worst %.1f ms (%d samples)\n", what,
+              figures.median_ms, figures.worst_ms, figures.samples);
+  std::fflush(stdout);
+}
+
+// A platform that takes its time: every /token and /api reply waits 2 s.
+class SlowPlatformTest : public AppTest {
+ protected:
+  void TearDown() override { sandbox("/sandbox/slow?ms=0"); }
+  static void slow_down(int ms) { sandbox("/sandbox/slow?ms=" + std::to_string(ms)); }
+};
+
+// Figures, not a target test: the bound only says that no 2-s exchange held the window.
+TEST_F(SlowPlatformTest, the_window_answers_during_slow_monitoring_and_a_slow_delivery) {
+  add_order("2030-8-1", false, kSoapQuery);
+  const std::string paid = add_order("2030-8-1", true, kSoapQuery);
+  log_in();
+  fetch_day(2030, 8, 1);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+  print_figures("idle", measure_answer_times(main_, 2s));
+
+  slow_down(2000);
+  // Both orders are listed, so a pass is one ids request; a third, unpaid, adds a detail request.
+  add_order("2030-8-1", false, kSoapQuery);
+  click(control(kStartMonitorButton));
+  Sleep(300);
+  const AnswerFigures monitoring = measure_answer_times(main_, 10s);
+  print_figures("during monitoring, 2 s per reply", monitoring);
+  EXPECT_LT(monitoring.worst_ms, 1500) << "an exchange held the window";
+  click(control(kStopMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
+
+  app_->select_row(orders_, 1);
+  click(control(kDeliverButton));
+  HWND express = app_->top_window(kExpressWindowClass);
+  ASSERT_NE(express, nullptr);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  click(GetDlgItem(express, kConfirmButton));
+  Sleep(100);
+  const AnswerFigures delivering = measure_answer_times(main_, 1700ms);
+  print_figures("during a delivery, 2 s per reply (main window)", delivering);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  EXPECT_LT(delivering.worst_ms, 1500) << "the delivery exchange held the window";
+  EXPECT_EQ(utf8(app_->cell(deliveries_, 0, 1)), paid);
+}
+
+TEST_F(SlowPlatformTest, closing_during_slow_monitoring_ends_the_program_at_once) {
+  add_order("2030-8-2", false, kSoapQuery);
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 8, 2);
+  slow_down(10000);
+  click(control(kStartMonitorButton));
+  Sleep(1000);  // inside the first ids exchange
+  const auto closed = std::chrono::steady_clock::now();
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app_->exit_code(15s), 0);
+  const auto took = std::chrono::steady_clock::now() - closed;
+  std::printf("closed during a 10-s exchange: the program ended after %lld ms\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  EXPECT_LT(took, 8s) << "the program waited for the exchange";
+}
+
+TEST_F(SlowPlatformTest, closing_during_a_slow_delivery_still_records_it_and_ends_with_exit_code_0) {
+  const std::string id = add_order("2030-8-3", true, kSoapQuery);
+  log_in();
+  fetch_day(2030, 8, 3);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  write_file(folder_ + kRecordFile, "");
+  app_->select_row(orders_, 0);
+  click(control(kDeliverButton));
+  HWND express = app_->top_window(kExpressWindowClass);
+  ASSERT_NE(express, nullptr);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  slow_down(8000);
+  click(GetDlgItem(express, kConfirmButton));
+  Sleep(800);
+  const auto closed = std::chrono::steady_clock::now();
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  // Under Wine without a window manager, hiding a window waits up to 2 s for the X server.
+  EXPECT_TRUE(wait_until([&] { return !IsWindow(main_) && !IsWindow(express); }, 5s))
+      << "the windows go before the exchange ends";
+  EXPECT_LT(std::chrono::steady_clock::now() - closed, 6s);
+  EXPECT_EQ(app_->exit_code(20s), 0);
+  EXPECT_EQ(read_file(folder_ + kRecordFile), id + "|2\r\n");
+  EXPECT_NE(sandbox("/sandbox/deliveries").find("\"order_id\":\"" + id + "\""), std::string::npos);
 }
 
 TEST_F(AppTest, exit_code_is_0_after_closing_an_idle_window) {
