@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/dialog_keys_win.h"
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
@@ -47,6 +48,7 @@ class ExpressWindow final : public shop::ExpressWindow {
   void create_controls();
   void place_below(HWND main_window);
   void on_courier_chosen();
+  bool translate_keys(MSG& message);
 
   const WindowThread& thread_;
   ExpressWindowEvents* events_ = nullptr;
@@ -55,6 +57,7 @@ class ExpressWindow final : public shop::ExpressWindow {
   FontHolder control_font_;
   HWND courier_combo_ = nullptr;
   HWND tracking_edit_ = nullptr;
+  FocusKeeper focus_{nullptr};
 };
 
 }  // namespace quillmere::app

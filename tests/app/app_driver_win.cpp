@@ -242,6 +242,46 @@ std::wstring AppProcess::entry_text(HWND combo, int index) const {
   return text;
 }
 
+void press(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    inputs.push_back(down);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    INPUT up{};
+    up.type = INPUT_KEYBOARD;
+    up.ki.wVk = *key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(up);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  // The program's thread takes the keys in its own time.
+  Sleep(150);
+}
+
+bool bring_to_front(HWND window) {
+  return wait_until([&] {
+    if (GetForegroundWindow() != window) SetForegroundWindow(window);
+    return GetForegroundWindow() == window;
+  }, 3s);
+}
+
+HWND focused(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+int wait_for_focus(HWND window, int id, std::chrono::milliseconds limit) {
+  int now = 0;
+  wait_until([&] { return (now = GetDlgCtrlID(focused(window))) == id; }, limit);
+  return now;
+}
+
 std::chrono::duration<double, std::milli> answer_time(HWND window, std::chrono::milliseconds limit) {
   const auto started = std::chrono::steady_clock::now();
   DWORD_PTR ignored = 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,16 @@ class AppProcess {
   class RemoteBuffer;
   PROCESS_INFORMATION process_{};
 };
+
+// Keys through the system's input, as a keyboard sends them, to the foreground window: the
+// keys go down in order and up in reverse (a chord such as {VK_CONTROL, 'C'}).
+void press(std::initializer_list<WORD> keys);
+// Brings `window` to the front and waits until it is the foreground window.
+bool bring_to_front(HWND window);
+// The control with the keyboard focus on `window`'s thread.
+HWND focused(HWND window);
+// The focused control's id, once it is `id` or `limit` has passed.
+int wait_for_focus(HWND window, int id, std::chrono::milliseconds limit = 3s);
 
 // How long `window`'s thread takes to handle a plain message (WM_NULL), the way Windows decides
 // that a window has stopped answering; `limit` when it did not answer within it.

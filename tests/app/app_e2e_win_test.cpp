@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/control_ids.h"
 #include "app_driver_win.h"
@@ -119,6 +120,15 @@ class AppTest : public ::testing::Test {
   void fetch_day(int year, int month, int day) {
     app_->set_date(control(kDatePicker), year, month, day);
     click(control(kFetchOrdersButton));
+  }
+
+  // Presses Tab until the control `id` of the main window has the focus.
+  bool tab_to(int id) {
+    for (int i = 0; i < 15; ++i) {
+      if (GetDlgCtrlID(focused(main_)) == id) return true;
+      press({VK_TAB});
+    }
+    return GetDlgCtrlID(focused(main_)) == id;
   }
 
   static std::string u8str(const char8_t* text) { return reinterpret_cast<const char*>(text); }
@@ -436,6 +446,80 @@ TEST_F(AppTest, exit_code_is_0_after_closing_an_idle_window) {
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
 }
 
+TEST_F(AppTest, tab_walks_the_main_window_in_order_and_enter_in_a_login_field_logs_in) {
+  ASSERT_TRUE(bring_to_front(main_));
+  EXPECT_EQ(wait_for_focus(main_, kAppKeyEdit), kAppKeyEdit) << "the focus starts in APPKEY";
+  const std::vector<int> order = {kSecretEdit,    kLoginButton,        kFetchOrdersButton,
+                                  kDeliverButton, kStartMonitorButton, kStopMonitorButton,
+                                  kDatePicker,    kOrderList,          kLogEdit,
+                                  kTabs,          kAppKeyEdit};
+  std::vector<int> seen;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    press({VK_TAB});
+    seen.push_back(wait_for_focus(main_, order[i]));
+  }
+  EXPECT_EQ(seen, order) << "添加卡密 is disabled and skipped";
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kTabs), kTabs);
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kLogEdit), kLogEdit);
+
+  // Ctrl+Tab turns the pages, and Tab then reaches the list in view.
+  press({VK_CONTROL, VK_TAB});
+  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
+  EXPECT_EQ(SendMessageW(control(kTabs), TCM_GETCURSEL, 0, 0), 1);
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kDeliveryList), kDeliveryList);
+  press({VK_CONTROL, VK_SHIFT, VK_TAB});
+  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(orders_) && !IsWindowVisible(deliveries_); }));
+  EXPECT_EQ(wait_for_focus(main_, kOrderList), kOrderList) << "the focus follows the page";
+
+  // Esc does nothing in the main window; Enter in SECRET logs in.
+  press({VK_ESCAPE});
+  EXPECT_TRUE(IsWindow(main_));
+  set_text(control(kAppKeyEdit), utf16(kAppKey));
+  set_text(control(kSecretEdit), utf16(kSecret));
+  ASSERT_TRUE(tab_to(kSecretEdit));
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"登陆成功\r\n")); })) << log();
+  EXPECT_EQ(log(), u8str(u8"登陆成功\r\n")) << "one key, one login";
+  // On a focused button Enter is that button's click, as in any dialog.
+  press({VK_TAB});
+  ASSERT_EQ(wait_for_focus(main_, kLoginButton), kLoginButton);
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log() == u8str(u8"登陆成功\r\n登陆成功\r\n"); })) << log();
+}
+
+TEST_F(AppTest, ctrl_a_selects_a_whole_box_and_the_focus_comes_back_after_another_window) {
+  ASSERT_TRUE(bring_to_front(main_));
+  set_text(control(kSecretEdit), L"abc def");
+  press({VK_TAB});
+  ASSERT_EQ(wait_for_focus(main_, kSecretEdit), kSecretEdit);
+  SendMessageW(control(kSecretEdit), EM_SETSEL, 2, 2);
+  press({VK_CONTROL, 'A'});
+  DWORD start = 1, end = 0;
+  SendMessageW(control(kSecretEdit), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 7u);
+  EXPECT_EQ(text_of(control(kSecretEdit)), L"abc def") << "no control character typed";
+
+  // The log too, read-only as it is.
+  log_in();
+  ASSERT_TRUE(tab_to(kLogEdit));
+  press({VK_CONTROL, 'A'});
+  SendMessageW(log_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, static_cast<DWORD>(text_of(log_).size()));
+
+  // Away to another window and back: the log has the focus again.
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                               100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(bring_to_front(other));
+  ASSERT_TRUE(bring_to_front(main_));
+  EXPECT_EQ(wait_for_focus(main_, kLogEdit), kLogEdit);
+  DestroyWindow(other);
+}
+
 class DeliveryTest : public AppTest {
  protected:
   void SetUp() override {
@@ -611,6 +695,33 @@ TEST_F(DeliveryTest, a_refused_delivery_adds_no_row_and_no_record_line) {
   ASSERT_TRUE(wait_until([&] { return log() == before + u8str(u8"发货失败\r\n"); })) << log();
   EXPECT_EQ(app_->row_count(deliveries_), 1);
   EXPECT_EQ(delivery_of(ids_[1]), "");
+}
+
+TEST_F(DeliveryTest, the_express_window_works_from_the_keyboard) {
+  write_file(folder_ + kRecordFile, "");
+  HWND express = open_express(0);
+  ASSERT_NE(express, nullptr);
+  ASSERT_TRUE(bring_to_front(express));
+  EXPECT_EQ(wait_for_focus(express, kCourierCombo), kCourierCombo);
+  press({VK_TAB});
+  EXPECT_EQ(wait_for_focus(express, kConfirmButton), kConfirmButton) << "the disabled box is skipped";
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(express, kCourierCombo), kCourierCombo);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 1);
+  press({VK_TAB});
+  ASSERT_EQ(wait_for_focus(express, kTrackingEdit), kTrackingEdit);
+  press({'S'});
+  press({'F'});
+  press({'7'});
+  EXPECT_EQ(utf8(text_of(GetDlgItem(express, kTrackingEdit))), "sf7");
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  EXPECT_EQ(read_file(folder_ + kRecordFile), ids_[0] + "|2\r\n");
+  EXPECT_NE(delivery_of(ids_[0]).find("\"express_no\":\"sf7\""), std::string::npos);
+  EXPECT_EQ(app_->row_count(deliveries_), 1) << "one Enter, one delivery";
+  press({VK_ESCAPE});
+  EXPECT_TRUE(wait_until([&] { return !IsWindow(express); })) << "Esc closes it";
+  EXPECT_TRUE(IsWindow(main_));
 }
 
 TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
