@@ -6,6 +6,7 @@
 #include <array>
 
 #include "app/control_ids.h"
+#include "app/list_copy_win.h"
 #include "text/gbk_literal.h"
 
 namespace quillmere::app {
@@ -142,6 +143,12 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;
+    case WM_CONTEXTMENU:
+      if (const ReportListView* list = list_of(reinterpret_cast<HWND>(w))) {
+        open_copy_menu(window_, *list, POINT{GET_X_LPARAM(l), GET_Y_LPARAM(l)});
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       on_close();
       return 0;
@@ -273,6 +280,12 @@ bool MainWindow::translate_keys(MSG& message) {
     return true;
   }
   if (select_all_on_ctrl_a(message)) return true;
+  if (is_control_chord(message, 'C')) {
+    if (const ReportListView* list = list_of(message.hwnd)) {
+      copy_from_list(window_, *list, shop::CopyScope::row);
+      return true;
+    }
+  }
   // Esc does nothing here. The dialog manager would hand it to the log, and a multi-line box
   // closes the window it sits in on Esc.
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return true;
@@ -290,6 +303,13 @@ void MainWindow::switch_page(int step) {
   const int page = ((TabCtrl_GetCurSel(tabs_) + step) % pages + pages) % pages;
   TabCtrl_SetCurSel(tabs_, page);
   show_page(page);
+}
+
+const ReportListView* MainWindow::list_of(HWND control) const {
+  if (control == nullptr) return nullptr;
+  if (control == order_list_.handle()) return &order_list_;
+  if (control == delivery_list_.handle()) return &delivery_list_;
+  return nullptr;
 }
 
 // Enter in the login fields logs in, as a click on 登陆 does; elsewhere it does nothing.

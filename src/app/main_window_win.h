@@ -72,6 +72,7 @@ class MainWindow final : public shop::MainWindow {
   void arrange_tab_order();
   void switch_page(int step);
   void on_ok();
+  const ReportListView* list_of(HWND control) const;
   void open_database();
 
   WindowThread& thread_;

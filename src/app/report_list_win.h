@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
@@ -24,6 +25,9 @@ class ReportListView final : public shop::ReportList {
   void attach(HWND list_view) { list_view_ = list_view; }
   void add_column(const ListColumn& column);
   HWND handle() const { return list_view_; }
+  // What the list shows, for a copy; on the window's thread.
+  std::vector<std::wstring> titles_on_window_thread() const;
+  std::vector<std::vector<std::wstring>> rows_on_window_thread() const;
 
   int row_count() override;
   int insert_row() override;

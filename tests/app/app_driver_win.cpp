@@ -227,6 +227,16 @@ void AppProcess::set_date(HWND picker, int year, int month, int day) const {
   SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
+RECT AppProcess::row_rect(HWND list, int row) const {
+  RemoteBuffer remote(process_.hProcess, sizeof(RECT));
+  RECT rect{};
+  rect.left = LVIR_LABEL;
+  remote.write(0, &rect, sizeof rect);
+  SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  remote.read(0, &rect, sizeof rect);
+  return rect;
+}
+
 void AppProcess::choose_entry(HWND combo, int index) const {
   SendMessageW(combo, CB_SETCURSEL, index, 0);
   SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
@@ -280,6 +290,60 @@ int wait_for_focus(HWND window, int id, std::chrono::milliseconds limit) {
   int now = 0;
   wait_until([&] { return (now = GetDlgCtrlID(focused(window))) == id; }, limit);
   return now;
+}
+
+void right_click(HWND window, POINT point) {
+  ClientToScreen(window, &point);
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((point.x * 65535LL + width / 2) / (width - 1));
+    input.mi.dy = static_cast<LONG>((point.y * 65535LL + height / 2) / (height - 1));
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+  Sleep(300);
+}
+
+namespace {
+
+// The clipboard's block of `format`, copied out; empty when it holds none.
+std::string clipboard_bytes(UINT format) {
+  std::string bytes;
+  if (!OpenClipboard(nullptr)) return bytes;
+  if (HANDLE block = GetClipboardData(format)) {
+    if (const void* data = GlobalLock(block)) {
+      bytes.assign(static_cast<const char*>(data), GlobalSize(block));
+      GlobalUnlock(block);
+    }
+  }
+  CloseClipboard();
+  return bytes;
+}
+
+}  // namespace
+
+std::wstring clipboard_text() {
+  const std::string bytes = clipboard_bytes(CF_UNICODETEXT);
+  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) CopyMemory(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  return text;
+}
+
+std::string clipboard_html() {
+  std::string bytes = clipboard_bytes(RegisterClipboardFormatW(L"HTML Format"));
+  bytes.resize(strnlen(bytes.c_str(), bytes.size()));
+  return bytes;
+}
+
+void empty_clipboard() {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  CloseClipboard();
 }
 
 std::chrono::duration<double, std::milli> answer_time(HWND window, std::chrono::milliseconds limit) {

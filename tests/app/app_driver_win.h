@@ -62,6 +62,8 @@ class AppProcess {
   void select_row(HWND list, int row) const;
   void clear_selection(HWND list) const;
   void set_date(HWND picker, int year, int month, int day) const;
+  // A row's rectangle in the list's client area.
+  RECT row_rect(HWND list, int row) const;
   // Chooses a courier entry as a person would (the selection-change notice included).
   void choose_entry(HWND combo, int index) const;
   std::wstring entry_text(HWND combo, int index) const;
@@ -83,6 +85,13 @@ bool bring_to_front(HWND window);
 HWND focused(HWND window);
 // The focused control's id, once it is `id` or `limit` has passed.
 int wait_for_focus(HWND window, int id, std::chrono::milliseconds limit = 3s);
+
+// A right-click through the system's input at `point` of `window`'s client area.
+void right_click(HWND window, POINT point);
+// What the clipboard holds as Unicode text, and as "HTML Format" (UTF-8); empty when nothing.
+std::wstring clipboard_text();
+std::string clipboard_html();
+void empty_clipboard();
 
 // How long `window`'s thread takes to handle a plain message (WM_NULL), the way Windows decides
 // that a window has stopped answering; `limit` when it did not answer within it.

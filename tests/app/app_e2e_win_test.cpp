@@ -724,6 +724,57 @@ TEST_F(DeliveryTest, the_express_window_works_from_the_keyboard) {
   EXPECT_TRUE(IsWindow(main_));
 }
 
+TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_text_table) {
+  std::vector<std::wstring> row0, row1;
+  for (int column = 0; column < 8; ++column) {
+    row0.push_back(app_->cell(orders_, 0, column));
+    row1.push_back(app_->cell(orders_, 1, column));
+  }
+  auto joined = [](const std::vector<std::wstring>& cells) {
+    std::wstring line;
+    for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? L"\t" : L"") + cells[i];
+    return line + L"\r\n";
+  };
+  ASSERT_TRUE(bring_to_front(main_));
+  app_->select_row(orders_, 0);
+  ASSERT_TRUE(tab_to(kOrderList));
+  empty_clipboard();
+  press({VK_CONTROL, 'C'});
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row0); }, 3s)) << utf8(clipboard_text());
+
+  // A right-click on the second row selects it, then 复制订单号.
+  const RECT second = app_->row_rect(orders_, 1);
+  right_click(orders_, POINT{(second.left + second.right) / 2, (second.top + second.bottom) / 2});
+  EXPECT_TRUE(wait_until([&] { return SendMessageW(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; }, 2s));
+  press({VK_DOWN});
+  press({VK_RETURN});
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == row1[1]; }, 3s)) << utf8(clipboard_text());
+  EXPECT_EQ(row1[1].size(), 13u);
+
+  // The menu key: 复制整行 of the selected row.
+  press({VK_APPS});
+  press({VK_DOWN});
+  press({VK_DOWN});
+  press({VK_RETURN});
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row1); }, 3s)) << utf8(clipboard_text());
+
+  // Shift+F10: 复制全部, the titles first; the HTML table keeps every cell as text.
+  press({VK_SHIFT, VK_F10});
+  press({VK_UP});
+  press({VK_RETURN});
+  std::wstring titles;
+  for (int column = 0; column < 8; ++column) titles += (column ? L"\t" : L"") + app_->column_title(orders_, column);
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == titles + L"\r\n" + joined(row0) + joined(row1); }, 3s))
+      << utf8(clipboard_text());
+  const std::string html = clipboard_html();
+  EXPECT_EQ(html.rfind("Version:0.9\r\n", 0), 0u) << html;
+  EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>" + ids_[1] + "</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find(u8str(u8"买家微信号")), std::string::npos) << html;
+  // Nothing the workflows read has changed: the second row is still the one selected.
+  EXPECT_EQ(SendMessageW(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  EXPECT_EQ(app_->row_count(orders_), 2);
+}
+
 TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
   HWND express = open_express(1);
   ASSERT_NE(express, nullptr);
