@@ -383,6 +383,11 @@ TEST_F(SlowPlatformTest, the_window_answers_during_slow_monitoring_and_a_slow_de
   const AnswerFigures monitoring = measure_answer_times(main_, 10s);
   print_figures("during monitoring, 2 s per reply", monitoring);
   EXPECT_LT(monitoring.worst_ms, 1500) << "an exchange held the window";
+  // The keys work during the exchanges too.
+  ASSERT_TRUE(bring_to_front(main_));
+  EXPECT_TRUE(tab_to(kSecretEdit));
+  press({VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kLoginButton, 1s), kLoginButton);
   click(control(kStopMonitorButton));
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
 
