@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,13 @@ class Platform final : public Network {
     ids_reply_ += "]}";
   }
   std::string fetch_page(const std::string& url) override {
-    if (url.find("vdian.order.ids.get") != std::string::npos) return ids_reply_;
+    // One page holds the whole day; the page after it is the empty day's reply.
+    if (url.find("vdian.order.ids.get") != std::string::npos) {
+      const bool later_page = url.find("\"page_num\":") != std::string::npos &&
+                              url.find("\"page_num\":1,") == std::string::npos;
+      return later_page ? "{\"status\":{\"status_code\":0,\"status_reason\":\"\"},\"result\":[]}"
+                        : ids_reply_;
+    }
     ++detail_requests;
     return {};
   }
@@ -89,6 +96,7 @@ class Platform final : public Network {
 
 struct NoWaits final : Pacing {
   void wait_ms(int) override {}
+  void wait_until(int, const std::function<bool()>&) override {}
   void process_pending_messages() override {}
 };
 

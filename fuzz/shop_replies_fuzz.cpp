@@ -36,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   is_empty_day_reply(reply);
   is_missing_token_reply(reply);
   is_delivery_accepted(reply);
+  // The numbers the renewal and the back-off read are bounded, whatever digits follow.
+  const int code = status_code(reply);
+  if (code < -1 || code > 999'999'999) __builtin_trap();
+  if (is_token_refused(reply) && is_frequency_refused(reply)) __builtin_trap();
+  if (const auto expire_in = read_expire_in(reply); expire_in && (*expire_in <= 0 || *expire_in > 999'999'999'999LL))
+    __builtin_trap();
 
   const IdsReplyKind kind = classify_ids_reply(reply);
   if ((kind == IdsReplyKind::no_reply) != reply.empty()) __builtin_trap();

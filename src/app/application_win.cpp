@@ -65,7 +65,7 @@ void Application::main_window_closing() {
 }
 
 void Application::confirm_clicked() {
-  shop::on_confirm_delivery(session_, main_window_, express_window_, network_, record_file_);
+  shop::on_confirm_delivery(session_, main_window_, express_window_, network_, record_file_, pacing_);
 }
 
 }  // namespace quillmere::app

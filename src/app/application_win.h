@@ -38,7 +38,8 @@ class Application final : public MainWindowEvents,
   OffWindowNetwork network_{exchanges_, thread_};
   ResponsivePacing pacing_;
   AppendOnlyRecordFile record_file_;
-  shop::Session session_;
+  TickClock clock_;
+  shop::Session session_{clock_};
 };
 
 }  // namespace quillmere::app

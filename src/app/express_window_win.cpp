@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kCaption = "快递发货"_gbk;
 constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 307, kOuterHeight = 132;
 constexpr int kBelowMainTop = 150;
+// The frame's right and bottom edges.
+constexpr shop::Size kContent{296, 96};
 
 constexpr int kFrameLeft = 8, kFrameTop = 8;
 constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_CENTERIMAGE;
@@ -61,10 +63,15 @@ void ExpressWindow::open(HWND main_window) {
   main_window_ = main_window;
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main_window, GWLP_HINSTANCE));
   // No owner: an ordinary top-level window of its own.
+  const int dpi = system_dpi();
+  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
   HWND window = CreateWindowExW(0, kExpressWindowClass, wide(kCaption).c_str(),
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, kDesignLeft, kDesignTop,
-                                kOuterWidth, kOuterHeight, nullptr, nullptr, instance, this);
+                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, at(kDesignLeft),
+                                at(kDesignTop), at(kOuterWidth), at(kOuterHeight), nullptr, nullptr,
+                                instance, this);
   if (window == nullptr) return;
+  size_window(window, {kOuterWidth, kOuterHeight}, dpi_);
+  grow_to_hold_content(window, kContent, dpi_);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 }
@@ -94,14 +101,20 @@ LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;
+    case WM_DPICHANGED:
+      if (!follows_screen_scale_changes()) break;
+      on_dpi_changed(LOWORD(w), l);
+      return 0;
   }
   return DefWindowProcW(window_, message, w, l);
 }
 
 bool ExpressWindow::on_create() {
-  control_font_.reset(create_control_font());
+  dpi_ = window_dpi(window_);
+  control_font_.reset(create_control_font(dpi_));
   create_controls();
   if (courier_combo_ == nullptr || tracking_edit_ == nullptr) return false;
+  icons_.apply(window_, dpi_);
   EnableWindow(tracking_edit_, FALSE);
   ask_for_dialog_keys(window_);
   refuse_input_method(tracking_edit_);
@@ -114,7 +127,7 @@ bool ExpressWindow::on_create() {
 
 void ExpressWindow::create_controls() {
   for (const ControlLayout& layout : kLayout) {
-    HWND control = create_control(window_, layout, control_font_.get());
+    HWND control = create_control(window_, layout, control_font_.get(), dpi_);
     if (layout.id == kCourierCombo) courier_combo_ = control;
     if (layout.id == kTrackingEdit) tracking_edit_ = control;
   }
@@ -127,7 +140,8 @@ void ExpressWindow::create_controls() {
 void ExpressWindow::place_below(HWND main_window) {
   RECT main_rect{}, own_rect{};
   if (!GetWindowRect(main_window, &main_rect) || !GetWindowRect(window_, &own_rect)) return;
-  const int top = static_cast<int>(std::lround(static_cast<double>(main_rect.top) + kBelowMainTop));
+  const int below = shop::scale_to_dpi(kBelowMainTop, window_dpi(main_window));
+  const int top = static_cast<int>(std::lround(static_cast<double>(main_rect.top) + below));
   SetWindowPos(window_, nullptr, own_rect.left, top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -151,8 +165,19 @@ void ExpressWindow::on_courier_chosen() {
   EnableWindow(tracking_edit_, index >= 1);
 }
 
+void ExpressWindow::on_dpi_changed(int dpi, LPARAM suggested) {
+  dpi_ = shop::usable_dpi(dpi);
+  take_suggested_rect(window_, suggested);
+  HFONT font = create_control_font(dpi_);
+  place_controls(window_, kLayout, dpi_, [font](int) { return font; });
+  control_font_.reset(font);
+  icons_.apply(window_, dpi_);
+  grow_to_hold_content(window_, kContent, dpi_);
+}
+
 void ExpressWindow::on_destroy() {
   stop_dialog_keys(window_);
+  icons_.release();
   window_ = nullptr;
   courier_combo_ = nullptr;
   tracking_edit_ = nullptr;

@@ -29,7 +29,8 @@ class ExpressWindow final : public shop::ExpressWindow {
 
   static bool register_class(HINSTANCE instance);
   void set_events(ExpressWindowEvents& events) { events_ = &events; }
-  // Shows the window, placed 150 pixels below `main_window`'s top edge when it is created;
+  // Shows the window, placed 150 pixels (at the main window's scale) below `main_window`'s top
+  // edge when it is created;
   // one already open is brought to the front as it is.
   void open(HWND main_window);
   void close();
@@ -44,6 +45,7 @@ class ExpressWindow final : public shop::ExpressWindow {
   bool on_create();
   void on_command(int id, int code);
   void on_destroy();
+  void on_dpi_changed(int dpi, LPARAM suggested);
 
   void create_controls();
   void place_below(HWND main_window);
@@ -54,7 +56,9 @@ class ExpressWindow final : public shop::ExpressWindow {
   ExpressWindowEvents* events_ = nullptr;
   HWND main_window_ = nullptr;
   HWND window_ = nullptr;
+  int dpi_ = shop::kDesignDpi;
   FontHolder control_font_;
+  WindowIcons icons_;
   HWND courier_combo_ = nullptr;
   HWND tracking_edit_ = nullptr;
   FocusKeeper focus_{nullptr};

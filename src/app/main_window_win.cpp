@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::string_view kCaption = "Quillmere";
 constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 677, kOuterHeight = 573;
+// The right edge of the tab control and the bottom of the log frame.
+constexpr shop::Size kContent{648, 544};
 
 // Containers' offsets in the client area.
 constexpr int kLoginFrameLeft = 8, kLoginFrameTop = 8;
@@ -106,10 +108,15 @@ bool MainWindow::register_class(HINSTANCE instance) {
 HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
   events_ = &events;
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  HWND window = CreateWindowExW(0, kMainWindowClass, wide(kCaption).c_str(), style, kDesignLeft,
-                                kDesignTop, kOuterWidth, kOuterHeight, nullptr, nullptr, instance,
-                                this);
+  // The window's own DPI is known once it is on a screen; until then the system's stands in.
+  const int dpi = system_dpi();
+  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
+  HWND window = CreateWindowExW(0, kMainWindowClass, wide(kCaption).c_str(), style, at(kDesignLeft),
+                                at(kDesignTop), at(kOuterWidth), at(kOuterHeight), nullptr, nullptr,
+                                instance, this);
   if (window == nullptr) return nullptr;
+  size_window(window, {kOuterWidth, kOuterHeight}, dpi_);
+  grow_to_hold_content(window, kContent, dpi_);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
   return window;
@@ -155,14 +162,19 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_DESTROY:
       on_destroy();
       return 0;
+    case WM_DPICHANGED:
+      if (!follows_screen_scale_changes()) break;
+      on_dpi_changed(LOWORD(w), l);
+      return 0;
   }
   return DefWindowProcW(window_, message, w, l);
 }
 
 bool MainWindow::on_create() {
   thread_.attach(window_);
-  control_font_.reset(create_control_font());
-  tab_font_.reset(create_tab_caption_font());
+  dpi_ = window_dpi(window_);
+  control_font_.reset(create_control_font(dpi_));
+  tab_font_.reset(create_tab_caption_font(dpi_));
   create_controls();
   if (appkey_edit_ == nullptr || tabs_ == nullptr || log_edit_ == nullptr) return false;
   arrange_tab_order();
@@ -170,14 +182,14 @@ bool MainWindow::on_create() {
   refuse_input_method(appkey_edit_);
   refuse_input_method(secret_edit_);
   focus_.set_first(appkey_edit_);
+  icons_.apply(window_, dpi_);
   open_database();
   return true;
 }
 
 void MainWindow::create_controls() {
   for (const ControlLayout& layout : kLayout) {
-    HWND control = create_control(window_, layout, layout.id == kTabs ? tab_font_.get()
-                                                                      : control_font_.get());
+    HWND control = create_control(window_, layout, font_for(layout.id), dpi_);
     switch (layout.id) {
       case kAppKeyEdit: appkey_edit_ = control; break;
       case kSecretEdit: secret_edit_ = control; break;
@@ -201,14 +213,36 @@ void MainWindow::create_controls() {
     item.pszText = caption.data();
     TabCtrl_InsertItem(tabs_, static_cast<int>(page), &item);
   }
-  for (const ListColumn& column : kOrderColumns) order_list_.add_column(column);
-  for (const ListColumn& column : kDeliveryColumns) delivery_list_.add_column(column);
+  for (const ListColumn& column : kOrderColumns) order_list_.add_column(column, dpi_);
+  for (const ListColumn& column : kDeliveryColumns) delivery_list_.add_column(column, dpi_);
   // The delivery action picks an order by its row, so a click anywhere on the row selects it.
   ListView_SetExtendedListViewStyle(order_list_.handle(), LVS_EX_FULLROWSELECT);
   show_page(0);
 
   // A long day's log outgrows the default 32K characters.
   SendMessageW(log_edit_, EM_SETLIMITTEXT, 0, 0);
+}
+
+HFONT MainWindow::font_for(int id) const {
+  return id == kTabs ? tab_font_.get() : control_font_.get();
+}
+
+// Moved to a screen of another scale: everything is laid out and lettered anew for it.
+void MainWindow::on_dpi_changed(int dpi, LPARAM suggested) {
+  const int old_dpi = dpi_;
+  dpi_ = shop::usable_dpi(dpi);
+  take_suggested_rect(window_, suggested);
+  // The controls let go of the old fonts before these are deleted.
+  HFONT control_font = create_control_font(dpi_);
+  HFONT tab_font = create_tab_caption_font(dpi_);
+  place_controls(window_, kLayout, dpi_,
+                 [&](int id) { return id == kTabs ? tab_font : control_font; });
+  control_font_.reset(control_font);
+  tab_font_.reset(tab_font);
+  order_list_.rescale_columns(old_dpi, dpi_);
+  delivery_list_.rescale_columns(old_dpi, dpi_);
+  icons_.apply(window_, dpi_);
+  grow_to_hold_content(window_, kContent, dpi_);
 }
 
 void MainWindow::open_database() {
@@ -251,6 +285,7 @@ void MainWindow::on_close() {
 void MainWindow::on_destroy() {
   stop_dialog_keys(window_);
   thread_.detach();
+  icons_.release();
   express_window_.close();
   database_.close();
   PostQuitMessage(0);

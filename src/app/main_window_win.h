@@ -63,8 +63,10 @@ class MainWindow final : public shop::MainWindow {
   LRESULT on_notify(const NMHDR& header);
   void on_close();
   void on_destroy();
+  void on_dpi_changed(int dpi, LPARAM suggested);
 
   void create_controls();
+  HFONT font_for(int id) const;
   void show_page(int page);
 
   // Keyboard.
@@ -80,8 +82,10 @@ class MainWindow final : public shop::MainWindow {
   Attention& attention_;
   MainWindowEvents* events_ = nullptr;
   HWND window_ = nullptr;
+  int dpi_ = shop::kDesignDpi;
   FontHolder control_font_;
   FontHolder tab_font_;
+  WindowIcons icons_;
   HWND appkey_edit_ = nullptr;
   HWND secret_edit_ = nullptr;
   HWND date_picker_ = nullptr;

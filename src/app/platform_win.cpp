@@ -63,7 +63,13 @@ std::string OffWindowNetwork::exchange(std::string (shop::Network::*call)(const 
 
 void ResponsivePacing::wait_ms(int milliseconds) { responsive_wait(milliseconds); }
 
+void ResponsivePacing::wait_until(int milliseconds, const std::function<bool()>& done) {
+  responsive_wait_until(milliseconds, done);
+}
+
 void ResponsivePacing::process_pending_messages() { quillmere::process_pending_messages(); }
+
+std::uint64_t TickClock::now_ms() { return GetTickCount64(); }
 
 bool AppendOnlyRecordFile::append_if_exists(std::string_view line) {
   if (line.size() > MAXDWORD) return false;

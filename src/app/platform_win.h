@@ -46,7 +46,14 @@ class OffWindowNetwork final : public shop::Network {
 class ResponsivePacing final : public shop::Pacing {
  public:
   void wait_ms(int milliseconds) override;
+  void wait_until(int milliseconds, const std::function<bool()>& done) override;
   void process_pending_messages() override;
+};
+
+// GetTickCount64: milliseconds since start-up, never set back.
+class TickClock final : public shop::Clock {
+ public:
+  std::uint64_t now_ms() override;
 };
 
 // A text file that is only ever appended to, and only when it already exists.

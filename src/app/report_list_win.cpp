@@ -2,18 +2,34 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/win32_support_win.h"
 
 namespace quillmere::app {
 
-void ReportListView::add_column(const ListColumn& column) {
+void ReportListView::add_column(const ListColumn& column, int dpi) {
   std::wstring title = wide(column.title);
   LVCOLUMNW column_info{};
   column_info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column_info.pszText = title.data();
-  column_info.cx = column.width;
+  column_info.cx = shop::scale_to_dpi(column.width, dpi);
   column_info.iSubItem = column_count();
-  ListView_InsertColumn(list_view_, column_info.iSubItem, &column_info);
+  if (ListView_InsertColumn(list_view_, column_info.iSubItem, &column_info) >= 0)
+    design_widths_.push_back(column.width);
+}
+
+void ReportListView::rescale_columns(int old_dpi, int new_dpi) {
+  const int count = std::min(column_count(), static_cast<int>(design_widths_.size()));
+  for (int column = 0; column < count; ++column) {
+    const int design = design_widths_[static_cast<std::size_t>(column)];
+    const int width = ListView_GetColumnWidth(list_view_, column);
+    // Scaling the scaled width again would drift by a pixel at every move.
+    ListView_SetColumnWidth(list_view_, column,
+                            width == shop::scale_to_dpi(design, old_dpi)
+                                ? shop::scale_to_dpi(design, new_dpi)
+                                : MulDiv(width, new_dpi, old_dpi));
+  }
 }
 
 int ReportListView::column_count() const {

@@ -9,12 +9,13 @@
 
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
+#include "shop/screen_scale.h"
 
 namespace quillmere::app {
 
 struct ListColumn {
   std::string_view title;  // GBK
-  int width;
+  int width;               // pixels at 96 DPI
 };
 
 class ReportListView final : public shop::ReportList {
@@ -23,7 +24,10 @@ class ReportListView final : public shop::ReportList {
 
   // On the window's thread, once the control exists.
   void attach(HWND list_view) { list_view_ = list_view; }
-  void add_column(const ListColumn& column);
+  void add_column(const ListColumn& column, int dpi = shop::kDesignDpi);
+  // The screen scale changed: a column at its design width takes the design width at the new
+  // scale; one the owner dragged keeps its share of the list.
+  void rescale_columns(int old_dpi, int new_dpi);
   HWND handle() const { return list_view_; }
   // What the list shows, for a copy; on the window's thread.
   std::vector<std::wstring> titles_on_window_thread() const;
@@ -44,6 +48,7 @@ class ReportListView final : public shop::ReportList {
 
   const WindowThread& thread_;
   HWND list_view_ = nullptr;
+  std::vector<int> design_widths_;
 };
 
 }  // namespace quillmere::app

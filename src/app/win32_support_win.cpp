@@ -1,6 +1,7 @@
 #include "app/win32_support_win.h"
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "app/resources.h"
@@ -46,6 +47,80 @@ std::wstring program_directory() {
   }
 }
 
+namespace {
+
+// Present from Windows 10 1607 on; declared here, since raising _WIN32_WINNT to get them would
+// also change other constants (QS_ALLINPUT among them) for every older Windows.
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
+using GetThreadDpiAwarenessContextFunction = HANDLE(WINAPI*)();
+using GetAwarenessFromDpiAwarenessContextFunction = int(WINAPI*)(HANDLE);
+constexpr int kPerMonitorAware = 2;  // DPI_AWARENESS_PER_MONITOR_AWARE, for v1 and v2 alike
+
+template <class Function>
+Function user32_function(const char* name) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return nullptr;
+  // Through a pointer to a function without arguments, which casts to any function type.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
+}
+
+HICON load_program_icon(HINSTANCE instance, int size) {
+  // Not shared: these sizes vary with the screen, and a shared icon keeps its first size.
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUILLMERE_ICON), IMAGE_ICON,
+                                       size, size, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+int system_dpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : shop::kDesignDpi;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return shop::usable_dpi(dpi);
+}
+
+int window_dpi(HWND window) {
+  static const auto get_dpi_for_window = user32_function<GetDpiForWindowFunction>("GetDpiForWindow");
+  if (get_dpi_for_window != nullptr) return shop::usable_dpi(static_cast<int>(get_dpi_for_window(window)));
+  return system_dpi();
+}
+
+int system_metric_for_dpi(int index, int dpi) {
+  static const auto get_metrics_for_dpi =
+      user32_function<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
+  if (get_metrics_for_dpi != nullptr) return get_metrics_for_dpi(index, static_cast<UINT>(dpi));
+  return GetSystemMetrics(index);
+}
+
+bool follows_screen_scale_changes() {
+  static const auto thread_context =
+      user32_function<GetThreadDpiAwarenessContextFunction>("GetThreadDpiAwarenessContext");
+  static const auto awareness_of = user32_function<GetAwarenessFromDpiAwarenessContextFunction>(
+      "GetAwarenessFromDpiAwarenessContext");
+  if (thread_context == nullptr || awareness_of == nullptr) return false;
+  return awareness_of(thread_context()) == kPerMonitorAware;
+}
+
+void WindowIcons::apply(HWND window, int dpi) {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+  HICON big = load_program_icon(instance, system_metric_for_dpi(SM_CXICON, dpi));
+  HICON small = load_program_icon(instance, system_metric_for_dpi(SM_CXSMICON, dpi));
+  if (big != nullptr) SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  if (small != nullptr) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  // The window has let go of the old ones now.
+  if (big != nullptr) std::swap(big, big_);
+  if (small != nullptr) std::swap(small, small_);
+  if (big != nullptr) DestroyIcon(big);
+  if (small != nullptr) DestroyIcon(small);
+}
+
+void WindowIcons::release() {
+  if (big_ != nullptr) DestroyIcon(big_);
+  if (small_ != nullptr) DestroyIcon(small_);
+  big_ = small_ = nullptr;
+}
+
 HICON program_icon(HINSTANCE instance, int size_metric) {
   const int size = GetSystemMetrics(size_metric);
   // Shared: the system owns the handle, so a window class may keep it for the whole run.
@@ -87,31 +162,96 @@ bool font_installed(const wchar_t* face) {
 
 }  // namespace
 
-HFONT create_tab_caption_font() { return create_font(L"SimSun", 12); }
-
-HFONT create_control_font() {
-  static constexpr std::array kFaces = {L"SimSun", L"Microsoft YaHei", L"NSimSun",
-                                        L"WenQuanYi Micro Hei", L"Noto Sans CJK SC"};
-  for (const wchar_t* face : kFaces) {
-    if (font_installed(face)) return create_font(face, 12);
-  }
-  return create_font(L"SimSun", 12);
+HFONT create_tab_caption_font(int dpi) {
+  return create_font(L"SimSun", shop::scale_to_dpi(12, dpi));
 }
 
-HWND create_control(HWND parent, const ControlLayout& layout, HFONT font) {
+HFONT create_control_font(int dpi) {
+  static constexpr std::array kFaces = {L"SimSun", L"Microsoft YaHei", L"NSimSun",
+                                        L"WenQuanYi Micro Hei", L"Noto Sans CJK SC"};
+  const int height = shop::scale_to_dpi(12, dpi);
+  for (const wchar_t* face : kFaces) {
+    if (font_installed(face)) return create_font(face, height);
+  }
+  return create_font(L"SimSun", height);
+}
+
+namespace {
+
+// Where a layout row puts its control in the parent's client area at `dpi`: the container's
+// offset and the control's own, each scaled as the figure it is.
+RECT placed(const ControlLayout& layout, int dpi) {
+  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
+  const int left = at(layout.container_left) + at(layout.left);
+  const int top = at(layout.container_top) + at(layout.top);
+  return {left, top, left + at(layout.width), top + at(layout.height)};
+}
+
+}  // namespace
+
+HWND create_control(HWND parent, const ControlLayout& layout, HFONT font, int dpi) {
   const DWORD ex_style = layout.window_class == std::wstring_view(L"Edit") ||
                                  layout.window_class == std::wstring_view(L"SysListView32")
                              ? WS_EX_CLIENTEDGE
                              : 0;
+  const RECT place = placed(layout, dpi);
   HWND control = CreateWindowExW(
       ex_style, layout.window_class, wide(layout.text).c_str(),
-      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | layout.style,
-      layout.container_left + layout.left, layout.container_top + layout.top, layout.width,
-      layout.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
+      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | layout.style, place.left, place.top,
+      place.right - place.left, place.bottom - place.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (control != nullptr && font != nullptr)
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
+}
+
+void place_controls(HWND parent, std::span<const ControlLayout> layout, int dpi,
+                    const std::function<HFONT(int id)>& font_for) {
+  for (const ControlLayout& row : layout) {
+    HWND control = GetDlgItem(parent, row.id);
+    if (control == nullptr) continue;
+    const RECT place = placed(row, dpi);
+    SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_for(row.id)), TRUE);
+  }
+}
+
+namespace {
+
+shop::Size outer_size(HWND window) {
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+void resize(HWND window, shop::Size size) {
+  SetWindowPos(window, nullptr, 0, 0, size.width, size.height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+void size_window(HWND window, shop::Size outer, int dpi) {
+  const shop::Size wanted{shop::scale_to_dpi(outer.width, dpi), shop::scale_to_dpi(outer.height, dpi)};
+  if (outer_size(window) != wanted) resize(window, wanted);
+}
+
+void grow_to_hold_content(HWND window, shop::Size content, int dpi) {
+  RECT client{};
+  // A minimised window has no client area to measure.
+  if (IsIconic(window) || !GetClientRect(window, &client)) return;
+  const shop::Size now = outer_size(window);
+  const shop::Size grown = shop::grow_to_hold(
+      now, {client.right - client.left, client.bottom - client.top},
+      {shop::scale_to_dpi(content.width, dpi), shop::scale_to_dpi(content.height, dpi)});
+  if (grown != now) resize(window, grown);
+}
+
+void take_suggested_rect(HWND window, LPARAM suggested) {
+  const RECT& rect = *reinterpret_cast<const RECT*>(suggested);
+  SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace quillmere::app

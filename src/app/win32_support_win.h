@@ -6,8 +6,12 @@
 
 #include <objbase.h>
 
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "shop/screen_scale.h"
 
 namespace quillmere::app {
 
@@ -25,6 +29,37 @@ std::wstring program_directory();
 // The program's own icon at the size of `size_metric` (SM_CXICON, SM_CXSMICON), for window
 // classes; the stock application icon when the module carries none (test programs).
 HICON program_icon(HINSTANCE instance, int size_metric);
+
+// Screen scale. Windows 7 and 8.1 know one DPI for every window (the system's); Windows 10
+// 1607 and later know one per screen, through functions that older systems lack and that are
+// therefore looked up when first needed.
+
+// The DPI of the screen that `window` is on; the system's where Windows has no per-window DPI.
+int window_dpi(HWND window);
+// The system's DPI (GetDeviceCaps LOGPIXELSX of the screen).
+int system_dpi();
+// GetSystemMetrics for `dpi` where Windows can tell (10 1607 on), else for the system's DPI.
+int system_metric_for_dpi(int index, int dpi);
+// Whether this thread's windows are per-monitor aware and so must lay themselves out anew on
+// WM_DPICHANGED. Windows scales the windows of a system-aware thread itself (Windows 7 and 8.1
+// here), and such a thread may still get the message, to be ignored.
+bool follows_screen_scale_changes();
+
+// The program's icon for one window's caption and taskbar button at that window's DPI, owned
+// by the holder. Without an icon in the module the class's icons stay.
+class WindowIcons {
+ public:
+  WindowIcons() = default;
+  WindowIcons(const WindowIcons&) = delete;
+  WindowIcons& operator=(const WindowIcons&) = delete;
+  ~WindowIcons() { release(); }
+  void apply(HWND window, int dpi);
+  void release();
+
+ private:
+  HICON big_ = nullptr;
+  HICON small_ = nullptr;
+};
 
 class FontHolder {
  public:
@@ -45,11 +80,12 @@ class FontHolder {
   HFONT font_ = nullptr;
 };
 
-// "SimSun", 12 pixels, weight 400, GB2312: the tab captions' font.
-HFONT create_tab_caption_font();
-// A font with Chinese glyphs for every other control: the first installed of the faces the
-// shop owner's Windows is likely to have; the font mapper picks a GB2312 face otherwise.
-HFONT create_control_font();
+// "SimSun", 12 pixels (at 96 DPI), weight 400, GB2312: the tab captions' font.
+HFONT create_tab_caption_font(int dpi = shop::kDesignDpi);
+// A font with Chinese glyphs for every other control, 12 pixels at 96 DPI: the first installed
+// of the faces the shop owner's Windows is likely to have; the font mapper picks a GB2312 face
+// otherwise.
+HFONT create_control_font(int dpi = shop::kDesignDpi);
 
 class FileHandle {
  public:
@@ -91,7 +127,23 @@ struct ControlLayout {
   std::string_view text;  // GBK
 };
 
-HWND create_control(HWND parent, const ControlLayout& layout, HFONT font);
+// Figures of the layout are pixels at 96 DPI; the control is placed at `dpi`.
+HWND create_control(HWND parent, const ControlLayout& layout, HFONT font,
+                    int dpi = shop::kDesignDpi);
+
+// The screen scale changed: every control of `layout` moves to its place at `dpi` and takes
+// the font that `font_for` gives for its id.
+void place_controls(HWND parent, std::span<const ControlLayout> layout, int dpi,
+                    const std::function<HFONT(int id)>& font_for);
+
+// Gives `window` the outer size `outer` (96-DPI figures) at `dpi`; nothing when it has it.
+void size_window(HWND window, shop::Size outer, int dpi);
+// Grows `window` by what its client area lacks of `content` (the right and bottom edges of its
+// controls, 96-DPI figures) at `dpi`: a frame larger than the design's must not cut the lowest
+// controls off. A frame that fits leaves the outer size as it is.
+void grow_to_hold_content(HWND window, shop::Size content, int dpi);
+// Takes the rectangle that WM_DPICHANGED suggests (its lParam).
+void take_suggested_rect(HWND window, LPARAM suggested);
 
 // The body of a window procedure whose window object is the creation parameter: the object is
 // remembered on WM_NCCREATE (with its window handle) and gets every message from then on.

@@ -63,8 +63,8 @@ constexpr const char* kNoSend = "711 发送请求失败!"_gbk.c_str();
 constexpr const char* kNoResponse = "712 服务器未响应!"_gbk.c_str();
 constexpr const char* kReadFailed = "713 读取数据失败!"_gbk.c_str();
 
-bool set_dword_option(HINTERNET request, DWORD option, DWORD value) {
-  return WinHttpSetOption(request, option, &value, sizeof value) != FALSE;
+bool set_dword_option(HINTERNET handle, DWORD option, DWORD value) {
+  return WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
 }
 
 // The handles of one exchange, closed request first; every stage reached also lets the
@@ -142,6 +142,10 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
       nullptr, proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
       proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy_wide.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
   if (!exchange.session) return fail(kNoSession);
+  // A refusal leaves the system's default protocols; the exchange goes on either way.
+  ask_for_modern_tls([&](std::uint32_t protocols) {
+    return set_dword_option(exchange.session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, protocols);
+  });
 
   ++exchange.stages_reached;
   exchange.connection.reset(WinHttpConnect(exchange.session.get(), wide(host).c_str(), port, 0));

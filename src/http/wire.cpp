@@ -140,6 +140,13 @@ std::string_view winhttp_verb(int method) {
   }
 }
 
+std::uint32_t ask_for_modern_tls(const std::function<bool(std::uint32_t protocols)>& set_protocols) {
+  for (const std::uint32_t protocols : {kWinHttpTls1_2 | kWinHttpTls1_3, kWinHttpTls1_2}) {
+    if (set_protocols(protocols)) return protocols;
+  }
+  return 0;
+}
+
 int winhttp_timeout_ms(int timeout_seconds) {
   if (timeout_seconds <= 0) return 30000;
   // Beyond this the product would overflow; such a time-out means "wait as long as possible".

@@ -61,6 +61,16 @@ void complete_wininet_headers(std::string& headers, std::string_view url, std::s
 // "GET", "POST", "HEAD" or "PUT"; any other number is GET.
 std::string_view winhttp_verb(int method);
 
+// WinHttp's secure-protocol bits (WINHTTP_FLAG_SECURE_PROTOCOL_*).
+inline constexpr std::uint32_t kWinHttpTls1_2 = 0x00000800;
+inline constexpr std::uint32_t kWinHttpTls1_3 = 0x00002000;
+
+// Asks `set_protocols` for TLS 1.2 with 1.3, then for TLS 1.2 alone, until one is taken: WinHttp
+// on Windows 7 and 8 offers no more than TLS 1.0 unless asked, and older systems refuse the 1.3
+// bit. TLS 1.0 and 1.1 are never asked for; when both choices are refused the system's own
+// default stays. The protocols taken, 0 when none were.
+std::uint32_t ask_for_modern_tls(const std::function<bool(std::uint32_t protocols)>& set_protocols);
+
 // The time-out of each phase in milliseconds: 30 s for 0 or less.
 int winhttp_timeout_ms(int timeout_seconds);
 

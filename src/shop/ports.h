@@ -7,6 +7,8 @@
 // order retrieval run on worker threads), and harmless once its window is gone: it then does
 // nothing and yields empty text, 0 or -1.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -85,8 +87,20 @@ class Pacing {
   virtual ~Pacing() = default;
   // `responsive_wait` of that many milliseconds.
   virtual void wait_ms(int milliseconds) = 0;
+  // A wait like wait_ms of at most that many milliseconds that ends as soon as `done` holds.
+  // `done` is tested first, after every round of messages and at least every few
+  // milliseconds, on the calling thread; another thread may be what makes it true.
+  virtual void wait_until(int milliseconds, const std::function<bool()>& done) = 0;
   // Dispatches the calling thread's pending window messages.
   virtual void process_pending_messages() = 0;
+};
+
+// Milliseconds on a clock that only moves forward (GetTickCount64 on Windows): token expiry and
+// monitoring's request rate follow it, not the wall clock, which the owner may set.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::uint64_t now_ms() = 0;
 };
 
 class RecordFile {

@@ -26,6 +26,34 @@ std::string read_token(std::string_view token_reply) {
   return text_between(token_reply, "access_token\":\"", "\"");
 }
 
+namespace {
+
+// The digits at `at`, up to `max_digits` of them; none when there is no digit there or more.
+std::optional<long long> digits_at(std::string_view text, std::size_t at, int max_digits) {
+  long long value = 0;
+  int count = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    if (++count > max_digits) return std::nullopt;
+    value = value * 10 + (text[at] - '0');
+  }
+  if (count == 0) return std::nullopt;
+  return value;
+}
+
+std::optional<long long> number_after(std::string_view text, std::string_view key, int max_digits) {
+  const std::size_t at = text.find(key);
+  if (at == std::string_view::npos) return std::nullopt;
+  return digits_at(text, at + key.size(), max_digits);
+}
+
+}  // namespace
+
+std::optional<long long> read_expire_in(std::string_view token_reply) {
+  const std::optional<long long> seconds = number_after(token_reply, "\"expire_in\":", 12);
+  if (!seconds || *seconds == 0) return std::nullopt;
+  return seconds;
+}
+
 bool login_succeeded(std::string_view token, std::string_view token_reply) {
   return !token.empty() && token_reply.find(token) != std::string_view::npos;
 }
@@ -82,6 +110,18 @@ bool is_success_reply(std::string_view reply) {
     if (next < reply.size() && (reply[next] < '0' || reply[next] > '9')) return true;
   }
   return false;
+}
+
+int status_code(std::string_view reply) {
+  const std::optional<long long> code = number_after(reply, "\"status_code\":", 9);
+  return code ? static_cast<int>(*code) : -1;
+}
+
+bool is_token_refused(std::string_view reply) { return status_code(reply) == 10013; }
+
+bool is_frequency_refused(std::string_view reply) {
+  const int code = status_code(reply);
+  return code == 10004 || code == 10005;
 }
 
 IdsReplyKind classify_ids_reply(std::string_view ids_reply) {

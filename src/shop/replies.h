@@ -1,6 +1,7 @@
 #pragma once
 // Reading the platform's replies: by text search and patterns, never as JSON.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,10 @@ namespace quillmere::shop {
 
 // The token between the first "access_token\":\"" and the next "\""; empty when either is missing.
 std::string read_token(std::string_view token_reply);
+
+// The whole seconds after the first "\"expire_in\":"; none when they are missing, 0 or absurdly
+// many.
+std::optional<long long> read_expire_in(std::string_view token_reply);
 
 // Login worked when the token is not empty and stands in the reply.
 bool login_succeeded(std::string_view token, std::string_view token_reply);
@@ -37,6 +42,13 @@ bool is_delivery_accepted(std::string_view delivery_reply);
 
 // The platform said yes: "\"status_code\":0" followed by a character that is not a digit.
 bool is_success_reply(std::string_view reply);
+
+// The number after the first "\"status_code\":"; -1 when there is none.
+int status_code(std::string_view reply);
+// 10013: the token is invalid or expired, whatever the reason text says.
+bool is_token_refused(std::string_view reply);
+// 10004 or 10005: too many calls, from this address or this shop.
+bool is_frequency_refused(std::string_view reply);
 
 // What an order-ids reply is, tested in this order; only the first and third hold ids to read.
 enum class IdsReplyKind {

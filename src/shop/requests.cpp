@@ -1,6 +1,7 @@
 #include "shop/requests.h"
 
 #include <cstdio>
+#include <string>
 
 #include "shop/texts.h"
 #include "text/codepage.h"
@@ -125,8 +126,11 @@ std::string build_token_request(std::string_view app_key, std::string_view secre
   return url;
 }
 
-std::string build_order_ids_request(std::string_view order_date, std::string_view access_token) {
-  std::string param = "\"page_num\":1,\"order_date\":\"";
+std::string build_order_ids_request(std::string_view order_date, std::string_view access_token,
+                                    int page_num) {
+  std::string param = "\"page_num\":";
+  param += std::to_string(page_num);
+  param += ",\"order_date\":\"";
   param += json_value(order_date);
   param += '"';
   return method_call(param, "vdian.order.ids.get", access_token, false);

@@ -21,7 +21,9 @@ std::string_view api_base();
 std::string order_date_text(const Date& date);
 
 std::string build_token_request(std::string_view app_key, std::string_view secret);
-std::string build_order_ids_request(std::string_view order_date, std::string_view access_token);
+// Page 1 unless told otherwise; the page number goes in as a bare number.
+std::string build_order_ids_request(std::string_view order_date, std::string_view access_token,
+                                    int page_num = 1);
 std::string build_order_detail_request(std::string_view order_id, std::string_view access_token);
 // No shipping needed: sends the fixed tracking number "1234566789".
 std::string build_delivery_request(std::string_view order_id, std::string_view express_code,

@@ -11,6 +11,9 @@ namespace quillmere::shop::texts {
 // Log lines.
 inline constexpr std::string_view kLoginSucceeded = "登陆成功\r\n"_gbk;
 inline constexpr std::string_view kLoginFailed = "登陆失败\r\n"_gbk;
+// The token was renewed with the remembered login, or could not be.
+inline constexpr std::string_view kRenewalSucceeded = "自动重新登陆成功\r\n"_gbk;
+inline constexpr std::string_view kRenewalFailed = "自动重新登陆失败\r\n"_gbk;
 // Follows the order date text.
 inline constexpr std::string_view kNoOrdersYet =
     "暂时还没有订单\r\n"_gbk;

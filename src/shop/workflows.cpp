@@ -1,6 +1,13 @@
 #include "shop/workflows.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "http/decode.h"
 #include "shop/couriers.h"
@@ -13,11 +20,15 @@ namespace {
 
 constexpr int kRequestSpacingMs = 300;
 constexpr int kPassSpacingMs = 100;
-
-// Ids and detail replies arrive percent-encoded UTF-8.
-std::string fetch_decoded(Network& network, const std::string& url) {
-  return url_decode(network.fetch_page(url), true);
-}
+// Monitoring's ids requests start at least this far apart; after a frequency refusal the gap
+// doubles up to the longest.
+constexpr int kIdsRequestGapMs = 1000;
+constexpr int kLongestIdsRequestGapMs = 30000;
+// A page with this many ids may have a next one.
+constexpr std::size_t kFullPage = 10;
+constexpr int kLastPage = 100;
+// How often a wait for another thread's renewal looks again.
+constexpr int kRenewalPollMs = 50;
 
 // Columns 1 to 7 of an order-list row; column 0 is written by the caller first.
 void write_order_cells(ReportList& list, int row, const OrderDetail& order) {
@@ -43,26 +54,170 @@ std::vector<std::string> ids_to_read(IdsReplyKind kind, std::string_view ids_rep
   return {};
 }
 
+bool is_failure(IdsReplyKind kind) {
+  return kind == IdsReplyKind::no_reply || kind == IdsReplyKind::refusal ||
+         kind == IdsReplyKind::missing_token;
+}
+
+// What a call that carries the token goes through.
+struct Caller {
+  Session& session;
+  MainWindow& window;
+  Network& network;
+  Pacing& pacing;
+  bool frequency_refused = false;  // some reply said the calls come too often
+};
+
+// The token request of 登陆 again, with the remembered key and secret. A second caller waits
+// for the first one's result; the window's thread waits handling its messages, since a
+// worker's log line is sent to it.
+void renew_token(Caller& caller, bool after_refusal) {
+  Session& session = caller.session;
+  Session::Renewal renewal;
+  switch (session.claim_renewal(after_refusal, &renewal)) {
+    case Session::Claim::claimed:
+      break;
+    case Session::Claim::under_way:
+      while (session.renewal_under_way()) {
+        caller.pacing.wait_until(kRenewalPollMs, [&] { return !session.renewal_under_way(); });
+      }
+      return;
+    case Session::Claim::under_way_here:
+    case Session::Claim::too_soon:
+    case Session::Claim::no_login:
+      return;
+  }
+  const std::string reply =
+      caller.network.fetch_page(build_token_request(renewal.app_key, renewal.secret));
+  const std::string token = read_token(reply);
+  const bool renewed = login_succeeded(token, reply);
+  switch (session.finish_renewal(renewal, renewed ? token : std::string(), read_expire_in(reply))) {
+    case Session::Outcome::renewed:
+      caller.window.append_log(texts::kRenewalSucceeded);
+      break;
+    case Session::Outcome::failed:
+      caller.window.append_log(texts::kRenewalFailed);
+      break;
+    case Session::Outcome::failed_again:  // said once for a run of failures
+    case Session::Outcome::thrown_away:
+      break;
+  }
+}
+
+enum class Transport { wininet, winhttp };
+
+// Sends the request `build` makes from a token, decoded. Renews first when the token is about
+// to expire; when the platform refuses the token, renews (unless a newer token is already
+// there) and sends once more with the new token.
+template <class Build>
+std::string call_with_token(Caller& caller, Transport transport, const Build& build) {
+  Session& session = caller.session;
+  auto send = [&](const std::string& token) {
+    const std::string url = build(token);
+    // Replies arrive percent-encoded UTF-8.
+    std::string reply = url_decode(transport == Transport::wininet ? caller.network.fetch_page(url)
+                                                                   : caller.network.winhttp_fetch(url),
+                                   true);
+    if (is_frequency_refused(reply)) caller.frequency_refused = true;
+    return reply;
+  };
+  if (session.renewal_due()) renew_token(caller, false);
+  const std::string token = session.access_token();
+  std::string reply = send(token);
+  if (!is_token_refused(reply) || !session.has_remembered_login()) return reply;
+  if (session.access_token() == token) renew_token(caller, true);
+  const std::string current = session.access_token();
+  if (current == token || !caller.window.alive()) return reply;
+  return send(current);
+}
+
+std::string fetch_ids_page(Caller& caller, const std::string& order_date, int page_num) {
+  return call_with_token(caller, Transport::wininet, [&](const std::string& token) {
+    return build_order_ids_request(order_date, token, page_num);
+  });
+}
+
+std::string fetch_detail(Caller& caller, const std::string& order_id) {
+  return call_with_token(caller, Transport::wininet, [&](const std::string& token) {
+    return build_order_detail_request(order_id, token);
+  });
+}
+
+// The ids of a day over all its pages, in page order; a later page adds only ids that no
+// earlier page had. Page 1's ids stay as they came, so a day of one page goes as it always did.
+struct DayIds {
+  std::deque<std::string> ids;                // stays in place for `seen`
+  std::unordered_set<std::string_view> seen;  // made once a later page brings ids
+  std::string failed_reply;                   // the later page that failed
+  bool later_page_failed = false;
+
+  // Whether the next page is to be asked for: this one was full.
+  bool add_first_page(std::vector<std::string> page) {
+    for (std::string& id : page) ids.push_back(std::move(id));
+    return page.size() >= kFullPage;
+  }
+  // Whether the next page is to be asked for: this one was full and brought something new (a
+  // platform that ignores page_num sends page 1 again).
+  bool add_later_page(std::vector<std::string> page) {
+    if (page.empty()) return false;
+    if (seen.empty()) seen.insert(ids.begin(), ids.end());
+    bool fresh = false;
+    for (std::string& id : page) {
+      if (seen.count(id) != 0) continue;
+      ids.push_back(std::move(id));
+      seen.insert(ids.back());
+      fresh = true;
+    }
+    return fresh && page.size() >= kFullPage;
+  }
+};
+
+// Pages 2, 3, ... while each one asks for the next. Retrieval waits after every page, as after
+// page 1; monitoring waits between pages. Ends at once when the window is gone.
+void read_later_pages(Caller& caller, const std::string& order_date, DayIds& day, bool wait_after) {
+  for (int page_num = 2; page_num <= kLastPage; ++page_num) {
+    if (!wait_after) caller.pacing.wait_ms(kRequestSpacingMs);
+    if (!caller.window.alive()) return;
+    const std::string reply = fetch_ids_page(caller, order_date, page_num);
+    if (wait_after) caller.pacing.wait_ms(kRequestSpacingMs);
+    if (!caller.window.alive()) return;
+    const IdsReplyKind kind = classify_ids_reply(reply);
+    if (is_failure(kind)) {
+      day.later_page_failed = true;
+      day.failed_reply = reply;
+      return;
+    }
+    // A later page's empty-day reply is the end of the day, not news.
+    if (!day.add_later_page(ids_to_read(kind, reply)) || kind == IdsReplyKind::empty_day) return;
+  }
+}
+
 }  // namespace
 
 void run_login(Session& session, MainWindow& window, Network& network) {
+  session.begin_login();
   const std::string app_key = window.appkey_text();
   const std::string secret = window.secret_text();
   const std::string reply = network.fetch_page(build_token_request(app_key, secret));
   const std::string token = read_token(reply);
-  session.set_access_token(token);
-  window.append_log(login_succeeded(token, reply) ? texts::kLoginSucceeded : texts::kLoginFailed);
+  const bool succeeded = login_succeeded(token, reply);
+  session.end_login(token, succeeded, app_key, secret, read_expire_in(reply));
+  window.append_log(succeeded ? texts::kLoginSucceeded : texts::kLoginFailed);
 }
 
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
+  Caller caller{session, window, network, pacing};
   const std::string order_date = order_date_text(window.chosen_date());
   ReportList& orders = window.order_list();
   orders.delete_all();
-  const std::string ids_reply =
-      fetch_decoded(network, build_order_ids_request(order_date, session.access_token()));
+  const std::string ids_reply = fetch_ids_page(caller, order_date, 1);
   pacing.wait_ms(kRequestSpacingMs);
   if (!window.alive()) return;
 
+  auto log_fetch_failure = [&](std::string_view reply) {
+    window.append_log(concat(texts::kFetchFailedPrefix, order_date,
+                             concat(texts::kFetchFailedMiddle, failure_reason(reply), "\r\n")));
+  };
   const IdsReplyKind kind = classify_ids_reply(ids_reply);
   switch (kind) {
     case IdsReplyKind::empty_day:
@@ -76,16 +231,20 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
       break;
     case IdsReplyKind::no_reply:
     case IdsReplyKind::refusal:
-      window.append_log(concat(texts::kFetchFailedPrefix, order_date,
-                               concat(texts::kFetchFailedMiddle, failure_reason(ids_reply), "\r\n")));
+      log_fetch_failure(ids_reply);
       break;
   }
 
+  DayIds day;
+  if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, true);
+  if (!window.alive()) return;
+  // The list below is then short of the later pages' orders: the owner must know.
+  if (day.later_page_failed) log_fetch_failure(day.failed_reply);
+
   int row_counter = 0;
-  for (const std::string& id : ids_to_read(kind, ids_reply)) {
+  for (const std::string& id : day.ids) {
     if (!window.alive()) return;
-    const std::string detail_reply =
-        fetch_decoded(network, build_order_detail_request(id, session.access_token()));
+    const std::string detail_reply = fetch_detail(caller, id);
     pacing.wait_ms(kRequestSpacingMs);
     if (!window.alive()) return;
     const std::vector<OrderDetail> details = read_order_details(detail_reply);
@@ -104,22 +263,27 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
 
 void monitoring_pass(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
   if (!window.alive()) return;
+  Caller caller{session, window, network, pacing};
   const std::string order_date = order_date_text(window.chosen_date());
-  const std::string ids_reply =
-      fetch_decoded(network, build_order_ids_request(order_date, session.access_token()));
+  session.set_last_ids_request_ms(session.clock().now_ms());
+  const std::string ids_reply = fetch_ids_page(caller, order_date, 1);
   if (!window.alive()) return;
   const IdsReplyKind kind = classify_ids_reply(ids_reply);
-  const bool failed = kind == IdsReplyKind::no_reply || kind == IdsReplyKind::refusal ||
-                      kind == IdsReplyKind::missing_token;
+  DayIds day;
+  if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, false);
+  if (!window.alive()) return;
+
+  const bool failed = is_failure(kind) || day.later_page_failed;
   if (failed && !session.monitoring_failing()) {
-    window.append_log(concat(texts::kMonitoringFailedPrefix, failure_reason(ids_reply), "\r\n"));
+    const std::string_view failed_reply = is_failure(kind) ? ids_reply : day.failed_reply;
+    window.append_log(concat(texts::kMonitoringFailedPrefix, failure_reason(failed_reply), "\r\n"));
   } else if (!failed && session.monitoring_failing()) {
     window.append_log(texts::kMonitoringRecovered);
   }
   session.set_monitoring_failing(failed);
-  const std::vector<std::string> ids = ids_to_read(kind, ids_reply);
-  if (!ids.empty()) {
-    const int count = static_cast<int>(ids.size());
+  // A day seen only in part says nothing about how many orders it has.
+  if (!failed && !day.ids.empty()) {
+    const int count = static_cast<int>(day.ids.size());
     if (count > session.order_id_count()) window.append_log(texts::kNewOrders);
     session.set_order_id_count(count);
   }
@@ -130,15 +294,14 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
     pacing.process_pending_messages();
     return window.alive();
   };
-  for (const std::string& id : ids) {
+  for (const std::string& id : day.ids) {
     pacing.wait_ms(kRequestSpacingMs);
     if (!window.alive()) return;
     if (orders.find_row(1, id) != -1) {
       if (!handle_messages()) return;
       continue;
     }
-    const std::string detail_reply =
-        fetch_decoded(network, build_order_detail_request(id, session.access_token()));
+    const std::string detail_reply = fetch_detail(caller, id);
     if (!window.alive()) return;
     for (const OrderDetail& order : read_order_details(detail_reply)) {
       if (order.status2 == texts::kPaid) {
@@ -151,9 +314,28 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
     }
     if (!handle_messages()) return;
   }
+  // Backs off while the platform says the calls come too often, and no longer than that.
+  if (caller.frequency_refused) {
+    session.set_ids_request_gap_ms(std::min(session.ids_request_gap_ms() * 2, kLongestIdsRequestGapMs));
+  } else if (!failed) {
+    session.set_ids_request_gap_ms(kIdsRequestGapMs);
+  }
   // Once per pass, not per row: one flash and one sound however many orders came in.
   if (rows_added > 0 && window.alive()) window.notify_new_orders(rows_added);
 }
+
+namespace {
+
+// What is left of the gap monitoring keeps between its ids requests.
+int ids_gap_left_ms(Session& session) {
+  const std::optional<std::uint64_t> last = session.last_ids_request_ms();
+  if (!last) return 0;
+  const std::uint64_t since = session.clock().now_ms() - *last;
+  const auto gap = static_cast<std::uint64_t>(session.ids_request_gap_ms());
+  return since >= gap ? 0 : static_cast<int>(gap - since);
+}
+
+}  // namespace
 
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
   const MonitoringDepth depth(session);
@@ -163,10 +345,18 @@ void run_monitoring(Session& session, MainWindow& window, Network& network, Paci
     session.set_monitoring_failing(false);
     window.append_log(texts::kMonitoringStarted);
   }
-  while (session.monitoring_flag() != 0 && window.alive()) {
+  // 停止监控 and closing the window end the waits between passes at once.
+  auto stopped = [&] { return session.monitoring_flag() == 0 || !window.alive(); };
+  while (!stopped()) {
+    // A loop started inside another, or soon after one, keeps the gap as well.
+    if (const int left = ids_gap_left_ms(session); left > 0) {
+      pacing.wait_until(left, stopped);
+      if (stopped()) break;
+    }
     monitoring_pass(session, window, network, pacing);
     if (!window.alive()) break;
-    pacing.wait_ms(kPassSpacingMs);
+    // A quiet day asks no more than once a gap; a busy one already takes longer per pass.
+    pacing.wait_until(std::max(kPassSpacingMs, ids_gap_left_ms(session)), stopped);
     if (!window.alive()) break;
     pacing.process_pending_messages();
   }
@@ -186,7 +376,8 @@ void on_deliver_button(MainWindow& window) {
 }
 
 void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
-                         Network& network, RecordFile& record_file) {
+                         Network& network, RecordFile& record_file, Pacing& pacing) {
+  Caller caller{session, window, network, pacing};
   const std::string code = express_code(express.courier_text());
   const int courier = express.courier_index();
   ReportList& orders = window.order_list();
@@ -201,20 +392,22 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
     order_second_cell = orders.cell(row, 2);
   };
 
+  // A refused token ships nothing, so the retry after a renewal cannot ship twice.
   std::string reply;
   if (courier == 0) {
     take_selected_order();
-    reply = url_decode(
-        network.winhttp_fetch(build_delivery_request(order_id, code, session.access_token())), true);
+    reply = call_with_token(caller, Transport::winhttp, [&](const std::string& token) {
+      return build_delivery_request(order_id, code, token);
+    });
   } else if (courier >= 1) {
     const std::string tracking_number = express.tracking_text();
     if (tracking_number.empty()) {
       window.show_message(texts::kEnterTrackingNumber, kMessageOk);
     } else {
       take_selected_order();
-      reply = url_decode(network.winhttp_fetch(build_delivery_request_with_courier(
-                             order_id, code, tracking_number, session.access_token())),
-                         true);
+      reply = call_with_token(caller, Transport::winhttp, [&](const std::string& token) {
+        return build_delivery_request_with_courier(order_id, code, tracking_number, token);
+      });
     }
   }
 

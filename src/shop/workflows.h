@@ -3,6 +3,10 @@
 //
 // Login and order retrieval run on worker threads of their own; monitoring and delivery on the
 // window's thread. Each reads the access token from the session whenever it builds a request.
+// A call that carries the token renews it first with the remembered login when it is about to
+// expire, and renews and goes once more when the platform refuses the token; one renewal runs
+// at a time, through Network::fetch_page like login, and logs "自动重新登陆成功" or
+// "自动重新登陆失败".
 
 #include "shop/ports.h"
 #include "shop/session.h"
@@ -10,10 +14,11 @@
 namespace quillmere::shop {
 
 // 按钮_登陆: token request from the app key and secret; the token replaces the session's;
-// logs "登陆成功" or "登陆失败".
+// logs "登陆成功" or "登陆失败". Success keeps the key and secret in memory for renewals.
 void run_login(Session& session, MainWindow& window, Network& network);
 
-// 按钮_获取订单: empties the order list and lists every order of the chosen day.
+// 按钮_获取订单: empties the order list and lists every order of the chosen day, over every
+// page of its ids.
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
 // One pass over the chosen day's ids, adding paid orders the order list does not hold yet;
@@ -22,7 +27,8 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
 
 // 按钮_开始监控: passes until the monitoring flag is 0 or the main window is gone. A second
 // start inside this one's message handling runs nested and shares the flag. Logs "开始监控"
-// when monitoring starts and "停止监控" when the outermost loop has stopped.
+// when monitoring starts and "停止监控" when the outermost loop has stopped. Passes start at
+// least 1 s apart (longer after frequency refusals), in waits that a stop cuts short.
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
 // 按钮_停止监控: running loops end after their pass under way.
@@ -37,6 +43,6 @@ void on_deliver_button(MainWindow& window);
 // 按钮_确定发货: delivers the selected order with the chosen courier; on success adds a row to
 // the delivery list and a line to the record file.
 void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
-                         Network& network, RecordFile& record_file);
+                         Network& network, RecordFile& record_file, Pacing& pacing);
 
 }  // namespace quillmere::shop

@@ -101,4 +101,26 @@ bool wait_for_object_responsively(void* handle, bool end_at_quit) {
   return signalled;
 }
 
+void responsive_wait_until(long long milliseconds, const std::function<bool()>& done) {
+  // Short enough that a condition set by another thread is seen soon after.
+  constexpr ULONGLONG kLookAgainMs = 10;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(milliseconds > 0 ? milliseconds : 0);
+  bool quit = false;
+  WPARAM quit_code = 0;
+  for (;;) {
+    if (done()) break;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) break;
+    const ULONGLONG slice = deadline - now < kLookAgainMs ? deadline - now : kLookAgainMs;
+    // MWMO_INPUTAVAILABLE: input already seen by an earlier peek still ends the wait.
+    const DWORD result = MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(slice),
+                                                     QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (result == WAIT_FAILED) break;
+    // After a quit the queue is left alone; the wait then runs on by the clock alone.
+    if (result == WAIT_OBJECT_0 && !quit && !dispatch_queue(&quit_code)) quit = true;
+    if (quit && result == WAIT_OBJECT_0) Sleep(static_cast<DWORD>(slice));
+  }
+  if (quit) PostQuitMessage(static_cast<int>(quit_code));
+}
+
 }  // namespace quillmere

@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <memory>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +25,8 @@
 #include "app/report_list_win.h"
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
+#include "app_driver_win.h"
+#include "shop/screen_scale.h"
 #include "test_support.h"
 
 namespace quillmere::app {
@@ -452,6 +457,280 @@ TEST(window_icons, both_window_classes_show_the_programs_icon_in_caption_and_tas
     ASSERT_NE(window_class.hIconSm, nullptr);
     EXPECT_TRUE(is_tile_red(left_edge_colour(window_class.hIcon, GetSystemMetrics(SM_CXICON))));
     EXPECT_TRUE(is_tile_red(left_edge_colour(window_class.hIconSm, GetSystemMetrics(SM_CXSMICON))));
+  }
+}
+
+// --- Both windows at the screen scale of this run ---
+//
+// ctest runs this program once more in a Wine prefix of its own at 120, 144 and 192 DPI
+// (QUILLMERE_EXPECT_DPI says which); the plain run is at 96, where every figure must be the
+// design's own.
+
+int expected_dpi() {
+  const char* wanted = std::getenv("QUILLMERE_EXPECT_DPI");
+  return wanted != nullptr ? std::atoi(wanted) : shop::kDesignDpi;
+}
+
+int at(int pixels, int dpi) { return shop::scale_to_dpi(pixels, dpi); }
+
+// Rectangles at 96 DPI in the window's client area, container offsets added in.
+struct Placed {
+  int id;
+  int left, top, width, height;  // height -1: the control decides (a closed combo box)
+};
+
+constexpr Placed kMainPlaced[] = {
+    {kLoginFrame, 8, 8, 216, 80},          {kAppKeyLabel, 16, 24, 40, 24},
+    {kAppKeyEdit, 64, 24, 64, 24},         {kLoginButton, 144, 24, 56, 24},
+    {kSecretLabel, 16, 56, 48, 24},        {kSecretEdit, 64, 56, 144, 24},
+    {kFunctionFrame, 224, 8, 304, 80},     {kStartMonitorButton, 240, 56, 64, 24},
+    {kStopMonitorButton, 312, 56, 56, 24}, {kAddCardButton, 376, 24, 80, 24},
+    {kDatePicker, 384, 56, 112, 24},       {kFetchOrdersButton, 240, 24, 64, 24},
+    {kDeliverButton, 312, 24, 56, 24},     {kTabs, 8, 104, 640, 288},
+    {kOrderList, 16, 136, 624, 248},       {kDeliveryList, 16, 136, 624, 248},
+    {kLogFrame, 8, 400, 400, 144},         {kLogEdit, 24, 416, 368, 112},
+};
+constexpr Placed kExpressPlaced[] = {
+    {kExpressFrame, 8, 8, 288, 88},    {kCourierLabel, 40, 32, 48, 24},
+    {kCourierCombo, 88, 32, 120, -1},  {kTrackingLabel, 16, 56, 72, 24},
+    {kTrackingEdit, 88, 56, 120, 24},  {kConfirmButton, 216, 40, 56, 32},
+};
+constexpr int kOrderWidths[] = {40, 110, 40, 170, 60, 60, 60, 75};
+constexpr int kDeliveryWidths[] = {50, 115, 115, 130, 120, 80};
+
+RECT outer_rect(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+LONG font_height(HWND control) {
+  LOGFONTW font{};
+  const auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  return handle != nullptr && GetObjectW(handle, sizeof font, &font) != 0 ? font.lfHeight : 0;
+}
+
+int icon_width(HWND window, WPARAM which) {
+  const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+  ICONINFO info{};
+  if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
+// Every control where the design puts it at `dpi`, lettered at 12 pixels scaled; the client
+// area holds the content (96-DPI figures), and the outer size is `outer` (pixels) grown by the
+// client area's shortfall only.
+void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SIZE content,
+                     int dpi, const char* which) {
+  std::string measured;
+  for (const Placed& p : placed) {
+    const RECT rect = quillmere::testing::client_rect_of(window, GetDlgItem(window, p.id));
+    char line[64];
+    std::snprintf(line, sizeof line, " %d:(%ld,%ld) %ldx%ld", p.id, rect.left, rect.top,
+                  rect.right - rect.left, rect.bottom - rect.top);
+    measured += line;
+    EXPECT_EQ(rect.left, at(p.left, dpi)) << which << " control " << p.id << " at " << dpi;
+    EXPECT_EQ(rect.top, at(p.top, dpi)) << which << " control " << p.id << " at " << dpi;
+    EXPECT_EQ(rect.right - rect.left, at(p.width, dpi)) << which << " control " << p.id << " at " << dpi;
+    if (p.height >= 0) {
+      EXPECT_EQ(rect.bottom - rect.top, at(p.height, dpi))
+          << which << " control " << p.id << " at " << dpi;
+    }
+    EXPECT_EQ(font_height(GetDlgItem(window, p.id)), -at(12, dpi)) << which << " control " << p.id;
+  }
+  RECT client{};
+  GetClientRect(window, &client);
+  const RECT frame = outer_rect(window);
+  std::printf("%s window at %d DPI: outer %ldx%ld, client %ldx%ld; controls (id:(left,top) "
+              "width x height):%s\n",
+              which, dpi, frame.right - frame.left, frame.bottom - frame.top, client.right,
+              client.bottom, measured.c_str());
+  const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+  EXPECT_GE(client.right, at(content.cx, dpi)) << which;
+  EXPECT_GE(client.bottom, at(content.cy, dpi)) << which;
+  EXPECT_GE(width, outer.cx) << which;
+  EXPECT_GE(height, outer.cy) << which;
+  if (width > outer.cx) {
+    EXPECT_EQ(client.right, at(content.cx, dpi)) << which;
+  }
+  if (height > outer.cy) {
+    EXPECT_EQ(client.bottom, at(content.cy, dpi)) << which;
+  }
+}
+
+void expect_columns(HWND list, std::span<const int> widths, int dpi) {
+  for (std::size_t column = 0; column < widths.size(); ++column)
+    EXPECT_EQ(ListView_GetColumnWidth(list, static_cast<int>(column)), at(widths[column], dpi))
+        << "column " << column << " at " << dpi;
+}
+
+class NoEvents final : public MainWindowEvents {
+  void login_clicked() override {}
+  void fetch_orders_clicked() override {}
+  void start_monitoring_clicked() override {}
+  void stop_monitoring_clicked() override {}
+  void deliver_clicked() override {}
+  void main_window_closing() override {}
+};
+
+HWND own_window_of_class(const wchar_t* window_class) {
+  struct Search {
+    const wchar_t* window_class;
+    HWND found;
+  } search{window_class, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& wanted = *reinterpret_cast<Search*>(context);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (std::wstring_view(name) != wanted.window_class) return TRUE;
+        wanted.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The real main window in this process. Its database warning (there is no Jet provider under
+// Wine) is answered from another thread while creation waits in the box's own loop.
+class ScaledWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                     ICC_TAB_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&classes);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    MainWindow::register_class(instance);
+    ExpressWindow::register_class(instance);
+    std::atomic<bool> created{false};
+    std::thread answer([&, thread = GetCurrentThreadId()] {
+      while (!created) {
+        EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM) -> BOOL {
+              wchar_t name[16] = {};
+              GetClassNameW(window, name, 16);
+              if (std::wstring_view(name) == L"#32770") PostMessageW(window, WM_COMMAND, IDOK, 0);
+              return TRUE;
+            },
+            0);
+        Sleep(20);
+      }
+    });
+    main_ = main_window_.create(instance, events_);
+    created = true;
+    answer.join();
+    ASSERT_NE(main_, nullptr);
+    dpi_ = expected_dpi();
+    ASSERT_EQ(window_dpi(main_), dpi_) << "the prefix's LogPixels did not reach the window";
+  }
+  void TearDown() override {
+    if (IsWindow(main_)) DestroyWindow(main_);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+
+  HWND open_express_window() {
+    express_window_.open(main_);
+    return own_window_of_class(kExpressWindowClass);
+  }
+
+  void screenshot(HWND window, const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"QUILLMERE_SCREENSHOT_DIR", folder, MAX_PATH)) return;
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    for (int i = 0; i < 50; ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      Sleep(10);
+    }
+    quillmere::testing::save_window_bitmap(window, std::wstring(folder) + L"\\" + name);
+  }
+
+  WindowThread thread_;
+  ExpressWindow express_window_{thread_};
+  MainWindow main_window_{thread_, express_window_};
+  NoEvents events_;
+  HWND main_ = nullptr;
+  int dpi_ = shop::kDesignDpi;
+};
+
+TEST_F(ScaledWindows, the_main_window_is_laid_out_lettered_and_sized_for_the_screen_scale) {
+  expect_laid_out(main_, kMainPlaced, {at(677, dpi_), at(573, dpi_)}, {648, 544}, dpi_, "main");
+  const RECT outer = outer_rect(main_);
+  EXPECT_EQ(outer.left, at(50, dpi_));
+  EXPECT_EQ(outer.top, at(50, dpi_));
+  LOGFONTW tab_font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(main_, kTabs), WM_GETFONT, 0, 0)),
+             sizeof tab_font, &tab_font);
+  EXPECT_STREQ(tab_font.lfFaceName, L"SimSun");
+  expect_columns(GetDlgItem(main_, kOrderList), kOrderWidths, dpi_);
+  expect_columns(GetDlgItem(main_, kDeliveryList), kDeliveryWidths, dpi_);
+  // Caption and taskbar icons of the screen's own size, not a stretched one.
+  EXPECT_EQ(icon_width(main_, ICON_SMALL), system_metric_for_dpi(SM_CXSMICON, dpi_));
+  EXPECT_EQ(icon_width(main_, ICON_BIG), system_metric_for_dpi(SM_CXICON, dpi_));
+  EXPECT_EQ(system_metric_for_dpi(SM_CXSMICON, dpi_), at(16, dpi_));
+  EXPECT_TRUE(is_tile_red(left_edge_colour(
+      reinterpret_cast<HICON>(SendMessageW(main_, WM_GETICON, ICON_SMALL, 0)), at(16, dpi_))));
+  screenshot(main_, L"main-window-scaled.bmp");
+}
+
+TEST_F(ScaledWindows, the_express_window_is_scaled_and_opens_the_scaled_offset_below_the_main_window) {
+  HWND express = open_express_window();
+  ASSERT_NE(express, nullptr);
+  expect_laid_out(express, kExpressPlaced, {at(307, dpi_), at(132, dpi_)}, {296, 96}, dpi_,
+                  "express");
+  EXPECT_EQ(outer_rect(express).top, outer_rect(main_).top + at(150, dpi_));
+  EXPECT_EQ(icon_width(express, ICON_SMALL), system_metric_for_dpi(SM_CXSMICON, dpi_));
+  SendMessageW(GetDlgItem(express, kCourierCombo), CB_SETCURSEL, 0, 0);
+  screenshot(express, L"express-window-scaled.bmp");
+  DestroyWindow(express);
+}
+
+// Dragged to a screen of another scale: the suggested rectangle is taken, then everything is
+// laid out and lettered for the new DPI, and the client area still holds the content.
+TEST_F(ScaledWindows, a_change_of_screen_scale_lays_both_windows_out_anew) {
+  HWND express = open_express_window();
+  ASSERT_NE(express, nullptr);
+  // Another scale whose main window still fits the test screen.
+  const int other = dpi_ == 144 ? 120 : 144;
+  // A column the owner dragged wider keeps its share of the list.
+  HWND orders = GetDlgItem(main_, kOrderList);
+  ListView_SetColumnWidth(orders, 3, at(200, dpi_));
+  SIZE suggested_size[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    HWND window = i == 0 ? main_ : express;
+    const RECT now = outer_rect(window);
+    suggested_size[i] = {MulDiv(now.right - now.left, other, dpi_),
+                         MulDiv(now.bottom - now.top, other, dpi_)};
+    RECT suggested{now.left + 10, now.top + 20, now.left + 10 + suggested_size[i].cx,
+                   now.top + 20 + suggested_size[i].cy};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(outer_rect(window).left, suggested.left);
+    EXPECT_EQ(outer_rect(window).top, suggested.top);
+  }
+  expect_laid_out(main_, kMainPlaced, suggested_size[0], {648, 544}, other, "main");
+  expect_laid_out(express, kExpressPlaced, suggested_size[1], {296, 96}, other, "express");
+  EXPECT_EQ(ListView_GetColumnWidth(orders, 3), MulDiv(at(200, dpi_), other, dpi_));
+  ListView_SetColumnWidth(orders, 3, at(170, other));
+  expect_columns(orders, kOrderWidths, other);
+  expect_columns(GetDlgItem(main_, kDeliveryList), kDeliveryWidths, other);
+  EXPECT_EQ(font_height(GetDlgItem(main_, kTabs)), -at(12, other));
+  EXPECT_EQ(icon_width(main_, ICON_SMALL), system_metric_for_dpi(SM_CXSMICON, other));
+  DestroyWindow(express);
+}
+
+TEST(screen_scale, the_portable_rounding_is_windows_muldiv) {
+  for (int dpi : {72, 96, 120, 144, 168, 192, 240, 288}) {
+    for (int pixels = -700; pixels <= 1400; ++pixels)
+      ASSERT_EQ(shop::scale_to_dpi(pixels, dpi), MulDiv(pixels, dpi, 96)) << pixels << " at " << dpi;
   }
 }
 

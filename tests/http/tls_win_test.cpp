@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <winhttp.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -16,18 +19,22 @@ using testing::ReceivedRequest;
 using testing::Reply;
 
 // The ports of the loopback TLS peers that ctest's fixture starts: a certificate signed by
-// a CA trusted in this Wine prefix, one that nothing trusts, and the plain port behind both.
+// a CA trusted in this Wine prefix, one that nothing trusts, the plain port behind them all,
+// and two with the trusted certificate that speak only TLS 1.2 and only TLS 1.0.
 struct TlsPorts {
   int trusted = 0;
   int untrusted = 0;
   int plain = 0;
+  int tls1_2_only = 0;
+  int tls1_0_only = 0;
 };
 
 bool read_ports(TlsPorts& ports) {
   const char* file = std::getenv("QUILLMERE_TLS_PORTS");
   if (file == nullptr) return false;
   std::ifstream in(std::string("Z:") + file);
-  return static_cast<bool>(in >> ports.trusted >> ports.untrusted >> ports.plain);
+  return static_cast<bool>(in >> ports.trusted >> ports.untrusted >> ports.plain >>
+                           ports.tls1_2_only >> ports.tls1_0_only);
 }
 
 class tls : public ::testing::Test {
@@ -92,6 +99,58 @@ TEST_F(tls, an_untrusted_certificate_gives_nothing_back) {
   EXPECT_EQ(body, "unset");
 
   EXPECT_TRUE(server.requests().empty());
+}
+
+// A bare WinHttp GET that asks for `protocols` only: whether a reply came back.
+bool winhttp_get_with_protocols(int port, DWORD protocols) {
+  HINTERNET session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0);
+  HINTERNET connection = nullptr, request = nullptr;
+  bool replied = false;
+  if (session != nullptr &&
+      WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+    connection = WinHttpConnect(session, L"localhost", static_cast<INTERNET_PORT>(port), 0);
+  }
+  if (connection != nullptr) {
+    request = WinHttpOpenRequest(connection, L"GET", L"/control", nullptr, WINHTTP_NO_REFERER,
+                                 WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+  }
+  if (request != nullptr) {
+    replied = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
+              WinHttpReceiveResponse(request, nullptr);
+  }
+  for (HINTERNET handle : {request, connection, session})
+    if (handle != nullptr) WinHttpCloseHandle(handle);
+  return replied;
+}
+
+// Windows 7 offers TLS 1.2 only when asked; a peer that speaks nothing older than 1.2 must
+// therefore work, and one that speaks nothing newer than 1.0 must not.
+TEST_F(tls, delivery_requests_speak_tls_1_2_and_never_fall_back_to_tls_1_0) {
+  LoopbackServer server(secret, static_cast<unsigned short>(ports_.plain));
+  ASSERT_TRUE(server.listening());
+
+  std::string status;
+  EXPECT_EQ(winhttp_fetch(url(ports_.tls1_2_only, "/tls12"), 0, {}, nullptr, nullptr, {}, nullptr,
+                          false, {}, {}, {}, {}, {}, 0, nullptr, &status),
+            "secret");
+  EXPECT_EQ(status, "200 OK");
+
+  std::string body = "unset";
+  EXPECT_EQ(winhttp_fetch(url(ports_.tls1_0_only, "/tls10"), 0, {}, nullptr, nullptr, {}, nullptr,
+                          false, {}, {}, {}, {}, {}, 0, nullptr, &status, &body),
+            "");
+  EXPECT_EQ(status.substr(0, 4), "711 ") << status;
+  EXPECT_EQ(body, "unset");
+
+  // The TLS 1.0 peer does answer a client that asks for TLS 1.0, so the refusal above is the
+  // routine's own choice of protocols, not a peer that answers nobody.
+  EXPECT_TRUE(winhttp_get_with_protocols(ports_.tls1_0_only, WINHTTP_FLAG_SECURE_PROTOCOL_TLS1));
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].request_line, "GET /tls12 HTTP/1.1");
+  EXPECT_EQ(requests[1].request_line, "GET /control HTTP/1.1");
 }
 
 }  // namespace

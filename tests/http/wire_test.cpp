@@ -114,6 +114,36 @@ TEST(winhttp_request_headers, any_cookie_line_of_the_caller_suppresses_the_cooki
   EXPECT_EQ(winhttp_request_headers("X: 1", "").find("Cookie"), std::string::npos);
 }
 
+// What each Windows answers when asked for secure protocols, and what the session ends up with.
+TEST(ask_for_modern_tls, falls_back_to_tls_1_2_then_to_the_system_default_and_never_asks_for_less) {
+  constexpr std::uint32_t kTls1_0 = 0x80, kTls1_1 = 0x200;
+  struct Case {
+    const char* system;
+    std::vector<bool> answers;  // one per request, in order
+    std::uint32_t taken;
+    std::size_t asked;
+  };
+  const Case cases[] = {
+      {"Windows 11: both taken", {true}, kWinHttpTls1_2 | kWinHttpTls1_3, 1},
+      {"Windows 7 with KB3140245: the 1.3 bit refused", {false, true}, kWinHttpTls1_2, 2},
+      {"Windows 7 without the update: every request refused", {false, false}, 0, 2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::uint32_t> asked;
+    const std::uint32_t taken = ask_for_modern_tls([&](std::uint32_t protocols) {
+      asked.push_back(protocols);
+      return asked.size() <= c.answers.size() && c.answers[asked.size() - 1];
+    });
+    EXPECT_EQ(taken, c.taken) << c.system;
+    ASSERT_EQ(asked.size(), c.asked) << c.system;
+    EXPECT_EQ(asked[0], kWinHttpTls1_2 | kWinHttpTls1_3) << c.system;
+    for (std::uint32_t protocols : asked) {
+      EXPECT_TRUE(protocols & kWinHttpTls1_2) << c.system;
+      EXPECT_EQ(protocols & (kTls1_0 | kTls1_1), 0u) << c.system;
+    }
+  }
+}
+
 TEST(winhttp_timeout_ms, zero_or_less_is_thirty_seconds_and_huge_values_do_not_wrap) {
   EXPECT_EQ(winhttp_timeout_ms(0), 30000);
   EXPECT_EQ(winhttp_timeout_ms(-5), 30000);

@@ -122,7 +122,9 @@ if check(len(exe) > 0x40 and exe[:2] == b"MZ" and exe[u32(0x3C):u32(0x3C) + 4] =
             sizes.add(width or 256)
             check(len(resources.get(RT_ICON, {}).get(icon_id, b"")) == size,
                   f"the {width} px image of the icon is missing or cut short")
-        check({16, 32, 48} <= sizes, f"the icon has the sizes {sorted(sizes)}, not 16, 32 and 48")
+        # 20, 24, 40 and 64 are the caption and taskbar sizes at 125, 150 and 200 %.
+        wanted = {16, 20, 24, 32, 40, 48, 64}
+        check(wanted <= sizes, f"the icon has the sizes {sorted(sizes)}, not {sorted(wanted)}")
 
     version_info = next(iter(resources.get(RT_VERSION, {}).values()), b"")
     fixed = version_info.find(struct.pack("<I", 0xFEEF04BD))
@@ -180,7 +182,9 @@ program_texts["kDatabaseOpenFailed"] = "数据库打开失败！"
 # The failure lines and their reasons, and the attention signal of monitoring.
 for i, text in enumerate(["订单失败：", "详情获取失败：", "监控：获取订单失败：", "监控：已恢复",
                           "无法连接微店平台", "无法识别的回复", "任务栏", "闪烁", "mydata.mdb",
-                          "发货记录.txt", "手机号", "销量", "|", "AppKey", "开放平台"]):
+                          "发货记录.txt", "手机号", "销量", "|", "AppKey", "开放平台",
+                          # what Windows 7 users need for TLS 1.2
+                          "KB3140245", "Internet Explorer 11", "使用 TLS 1.2"]):
     program_texts[f"guide topic {i}"] = text
 for name, text in program_texts.items():
     check(text in guide, f"使用说明.txt does not explain {text!r} ({name})")

@@ -149,6 +149,44 @@ TEST_F(DeliveryTest, closing_the_window_during_the_exchange_still_records_an_acc
   EXPECT_EQ(record_file.content, "7788|2\r\n");
 }
 
+TEST_F(DeliveryTest, a_delivery_refused_for_its_token_goes_again_after_the_renewal) {
+  log_in("T1");
+  network.reply(build_token_request("ak", "sk"), token_reply("T2", 90000));
+  choose(1, "SF-1");
+  network.reply(build_delivery_request_with_courier("7788", "1", "SF-1", "T1"),
+                utf8(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效(access_token:T1 无效) \"}}"));
+  accept(build_delivery_request_with_courier("7788", "1", "SF-1", "T2"));
+  window.log.clear();
+  confirm();
+  EXPECT_EQ(network.winhttps, (std::vector<std::string>{build_delivery_request_with_courier("7788", "1", "SF-1", "T1"),
+                                                        build_delivery_request_with_courier("7788", "1", "SF-1", "T2")}));
+  // The renewal goes the way of 登陆, not through WinHttp.
+  EXPECT_EQ(network.pages.back(), build_token_request("ak", "sk"));
+  EXPECT_EQ(window.log, std::string(texts::kRenewalSucceeded) + std::string(texts::kDeliverySucceeded));
+  EXPECT_EQ(window.deliveries.row_count(), 1);
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
+}
+
+TEST_F(DeliveryTest, a_confirmation_inside_the_same_threads_renewal_goes_on_with_the_old_token) {
+  // The window's thread renews for monitoring and handles a click meanwhile: waiting for its
+  // own renewal would never end.
+  log_in("T1", 20);
+  clock.advance(19'000);
+  network.reply(build_token_request("ak", "sk"), token_reply("T2", 20));
+  choose(0);
+  accept(build_delivery_request("7788", "999", "T1"));
+  network.during_exchange = [&](const std::string& url) {
+    if (url != build_token_request("ak", "sk")) return;
+    network.during_exchange = nullptr;
+    confirm();
+  };
+  window.log.clear();
+  monitoring_pass(session, window, network, pacing);
+  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("7788", "999", "T1")});
+  EXPECT_EQ(window.log.substr(0, texts::kDeliverySucceeded.size()), texts::kDeliverySucceeded);
+  EXPECT_EQ(session.access_token(), "T2");
+}
+
 TEST_F(DeliveryTest, no_selection_at_confirmation_sends_an_empty_order_id) {
   window.orders.selected = -1;
   choose(0);

@@ -1,9 +1,13 @@
 #pragma once
 // Fakes of the shop ports that record every call and replay scripted platform replies.
 
+#include <atomic>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +22,13 @@ namespace quillmere::shop::testing {
 inline std::string utf8(std::u8string_view text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
+
+// Time moves only when a fake wait or exchange says so; safe from any thread.
+struct FakeClock final : Clock {
+  std::atomic<std::uint64_t> now{1'000'000};
+  std::uint64_t now_ms() override { return now.load(); }
+  void advance(std::uint64_t milliseconds) { now += milliseconds; }
+};
 
 class FakeList final : public ReportList {
  public:
@@ -79,7 +90,11 @@ struct FakeWindow final : MainWindow {
     ++date_reads;
     return date;
   }
-  void append_log(std::string_view text) override { log.append(text); }
+  void append_log(std::string_view text) override {
+    const std::lock_guard<std::mutex> hold(log_lock);
+    log.append(text);
+  }
+  std::mutex log_lock;  // renewals log from whichever thread renewed
   ReportList& order_list() override { return indexed_orders; }
   ReportList& delivery_list() override { return deliveries; }
   void show_message(std::string_view text, unsigned flags) override {
@@ -111,43 +126,79 @@ struct FakeExpress final : ExpressWindow {
 };
 
 // Replies by URL; a URL with several scripted replies gives them in turn and then repeats the
-// last. Unknown URLs get the empty reply of a failed exchange.
+// last. Unknown URLs get the empty reply of a failed exchange. Safe from several threads; each
+// exchange takes `round_trip_ms` on `clock` when one is given.
 class FakeNetwork final : public Network {
  public:
   std::vector<std::string> pages;     // URLs sent through fetch_page, in order
   std::vector<std::string> winhttps;  // URLs sent through winhttp_fetch, in order
-  std::function<void(const std::string&)> during_exchange;
+  std::function<void(const std::string&)> during_exchange;  // runs outside the lock
+  FakeClock* clock = nullptr;
+  std::uint64_t round_trip_ms = 0;
 
-  void reply(const std::string& url, std::string body) { script_[url].push_back(std::move(body)); }
-
-  std::string fetch_page(const std::string& url) override {
-    pages.push_back(url);
-    return answer(url);
+  void reply(const std::string& url, std::string body) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    script_[url].push_back(std::move(body));
   }
-  std::string winhttp_fetch(const std::string& url) override {
-    winhttps.push_back(url);
-    return answer(url);
+  // Drops what is still scripted for `url`.
+  void forget(const std::string& url) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    script_.erase(url);
+  }
+
+  std::string fetch_page(const std::string& url) override { return answer(url, pages); }
+  std::string winhttp_fetch(const std::string& url) override { return answer(url, winhttps); }
+
+  // How many URLs sent so far hold `part`.
+  int sent(std::string_view part) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    int n = 0;
+    for (const auto* list : {&pages, &winhttps})
+      for (const std::string& url : *list) n += url.find(part) != std::string::npos;
+    return n;
   }
 
  private:
-  std::string answer(const std::string& url) {
+  std::string answer(const std::string& url, std::vector<std::string>& sent_list) {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      sent_list.push_back(url);
+    }
     if (during_exchange) during_exchange(url);
+    if (clock != nullptr) clock->advance(round_trip_ms);
+    const std::lock_guard<std::mutex> hold(lock_);
     auto found = script_.find(url);
     if (found == script_.end() || found->second.empty()) return {};
     std::string body = found->second.front();
     if (found->second.size() > 1) found->second.pop_front();
     return body;
   }
+  std::mutex lock_;
   std::map<std::string, std::deque<std::string>> script_;
 };
 
-// Waits take no time; message handling can run a scripted click.
+// Waits take no time unless a clock is given, which they then move on; message handling can
+// run a scripted click. wait_until records what it was asked to wait and moves the clock only
+// when `done` does not already hold; with `yield_in_waits` it also lets other threads run.
 struct FakePacing final : Pacing {
   std::vector<int> waits;
   int message_rounds = 0;
   std::function<void()> on_messages;
+  std::function<void()> on_wait_until;  // runs at the start of every wait_until
+  FakeClock* clock = nullptr;
+  bool yield_in_waits = false;
 
-  void wait_ms(int milliseconds) override { waits.push_back(milliseconds); }
+  void wait_ms(int milliseconds) override {
+    waits.push_back(milliseconds);
+    if (clock != nullptr) clock->advance(static_cast<std::uint64_t>(milliseconds));
+  }
+  void wait_until(int milliseconds, const std::function<bool()>& done) override {
+    waits.push_back(milliseconds);
+    if (on_wait_until) on_wait_until();
+    if (done()) return;
+    if (yield_in_waits) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (clock != nullptr && milliseconds > 0) clock->advance(static_cast<std::uint64_t>(milliseconds));
+  }
   void process_pending_messages() override {
     ++message_rounds;
     if (on_messages) on_messages();

@@ -223,14 +223,122 @@ TEST_F(MonitoringTest, the_date_is_read_afresh_every_pass) {
   EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url("2026-5-3"), ids_url("2026-5-4")}));
 }
 
+TEST_F(MonitoringTest, a_busy_day_is_walked_over_all_its_pages_and_counted_whole) {
+  std::vector<std::string> first, second;
+  for (int i = 0; i < 20; ++i) first.push_back("A" + std::to_string(i));
+  for (int i = 0; i < 5; ++i) second.push_back("B" + std::to_string(i));
+  for (const auto& id : first) window.add_order({"", id});
+  const std::string page2 = build_order_ids_request("2026-5-3", session.access_token(), 2);
+  network.reply(ids_url(), ids_reply(first));
+  network.reply(page2, ids_reply(second));
+  network.reply(detail_url("B0"), detail_reply(order("B0")));
+  stop_at_ids_request(1);
+  run_monitoring();
+  EXPECT_EQ(network.pages[0], ids_url());
+  EXPECT_EQ(network.pages[1], page2);
+  EXPECT_EQ(network.pages[2], detail_url("B0"));
+  EXPECT_EQ(session.order_id_count(), 25);
+  // 300 ms between the pages, then one wait per id.
+  EXPECT_EQ(pacing.waits.front(), 300);
+  EXPECT_EQ(pacing.waits.size(), 1u + 25u + 1u);
+  EXPECT_EQ(window.orders.row_count(), 21);
+
+  // Page 2 fails: the pass fails once, walks what it has, and the count stands.
+  network.forget(page2);
+  network.reply(page2, "");
+  window.log.clear();
+  network.pages.clear();
+  stop_at_ids_request(4);
+  run_monitoring();
+  EXPECT_EQ(window.log, started_then_stopped(gbk(u8"监控：获取订单失败：无法连接微店平台\r\n")));
+  EXPECT_EQ(session.order_id_count(), 25);
+  EXPECT_EQ(ids_requests(), 4);
+}
+
+class MonitoringRateTest : public MonitoringTest {
+ protected:
+  MonitoringRateTest() {
+    network.clock = &clock;
+    network.round_trip_ms = 40;
+    network.during_exchange = [this](const std::string& url) {
+      if (url.find("vdian.order.ids.get") == std::string::npos) return;
+      ids_times.push_back(clock.now_ms());
+      if (ids_requests() == stop_after) stop_monitoring(session);
+    };
+  }
+  std::vector<std::uint64_t> gaps() const {
+    std::vector<std::uint64_t> out;
+    for (std::size_t i = 1; i < ids_times.size(); ++i) out.push_back(ids_times[i] - ids_times[i - 1]);
+    return out;
+  }
+  std::vector<std::uint64_t> ids_times;
+  int stop_after = 4;
+};
+
+TEST_F(MonitoringRateTest, a_quiet_day_asks_once_a_second_and_a_busy_one_as_before) {
+  network.reply(ids_url(), std::string(texts::kEmptyDayReply));
+  run_monitoring();
+  EXPECT_EQ(gaps(), (std::vector<std::uint64_t>{1000, 1000, 1000}));
+
+  // Three known orders already take a second a pass: no wait is added.
+  window.date = {2026, 5, 4};
+  for (const char* id : {"A", "B", "C"}) window.add_order({"", id});
+  network.reply(ids_url("2026-5-4"), ids_reply({"A", "B", "C"}));
+  ids_times.clear();
+  pacing.waits.clear();
+  clock.advance(1000);  // long after the first run's last request
+  stop_after = 8;
+  run_monitoring();
+  EXPECT_EQ(gaps(), (std::vector<std::uint64_t>{1040, 1040, 1040}));
+  EXPECT_EQ(std::vector<int>(pacing.waits.begin(), pacing.waits.begin() + 8),
+            (std::vector<int>{300, 300, 300, 100, 300, 300, 300, 100}));
+}
+
+TEST_F(MonitoringRateTest, frequency_refusals_double_the_gap_up_to_30_s_and_a_success_restores_it) {
+  const std::string too_often =
+      utf8(u8"{\"status\":{\"status_code\":10005,\"status_reason\":\"用户请求频次超过上限\"}}");
+  for (int i = 0; i < 7; ++i) network.reply(ids_url(), i == 3 ? utf8(u8"{\"status\":{\"status_code\":10004}}") : too_often);
+  network.reply(ids_url(), std::string(texts::kEmptyDayReply));
+  stop_after = 10;
+  run_monitoring();
+  EXPECT_EQ(gaps(), (std::vector<std::uint64_t>{2000, 4000, 8000, 16000, 30000, 30000, 30000, 1000, 1000}));
+  // One failure line for the run of refusals, one for the recovery.
+  EXPECT_EQ(window.log, started_then_stopped(gbk(u8"监控：获取订单失败：用户请求频次超过上限\r\n") +
+                                             std::string(texts::kMonitoringRecovered)));
+}
+
+TEST_F(MonitoringRateTest, stop_and_close_cut_the_gap_short) {
+  network.reply(ids_url(), std::string(texts::kEmptyDayReply));
+  stop_after = 0;
+  pacing.on_wait_until = [&] {
+    if (ids_requests() == 2) stop_monitoring(session);
+  };
+  run_monitoring();
+  EXPECT_EQ(ids_requests(), 2);
+  // The gap after the second request ended at once: the clock did not move through it.
+  EXPECT_EQ(clock.now_ms(), ids_times[1] + 40);
+
+  // A loop started again at once still keeps the second since the last request.
+  pacing.on_wait_until = [&] {
+    if (ids_requests() == 3) {
+      window.is_alive = false;
+      on_main_window_closed(session);
+    }
+  };
+  run_monitoring();
+  EXPECT_EQ(gaps(), (std::vector<std::uint64_t>{1000, 1000}));
+  EXPECT_EQ(ids_requests(), 3);
+}
+
 TEST_F(MonitoringTest, the_index_spares_scanning_the_list) {
   for (int i = 0; i < 200; ++i) window.order_list().set_cell(window.order_list().insert_row(), 1, std::to_string(i));
   std::vector<std::string> ids;
   for (int i = 0; i < 200; ++i) ids.push_back(std::to_string(i));
   network.reply(ids_url(), ids_reply(ids));
+  network.reply(build_order_ids_request("2026-5-3", session.access_token(), 2), std::string(texts::kEmptyDayReply));
   stop_at_ids_request(1);
   run_monitoring();
-  EXPECT_EQ(network.pages.size(), 1u);
+  EXPECT_EQ(network.pages.size(), 2u);  // both pages, no detail
   EXPECT_EQ(window.orders.scans, 0);
 }
 

@@ -55,6 +55,11 @@ inline std::string refusal(int code, const std::string& reason) {
          "\"}}";
 }
 
+inline std::string token_reply(const std::string& token, long long expire_in) {
+  return "{\"result\":{\"access_token\":\"" + token + "\",\"expire_in\":" + std::to_string(expire_in) +
+         "},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}";
+}
+
 // 未付款 in UTF-8.
 inline const std::string kUnpaidUtf8 = "\xe6\x9c\xaa\xe4\xbb\x98\xe6\xac\xbe";
 

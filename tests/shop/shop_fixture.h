@@ -16,7 +16,10 @@ using quillmere::testing::gbk;
 
 class ShopTest : public ::testing::Test {
  protected:
-  Session session;
+  ShopTest() { pacing.clock = &clock; }
+
+  FakeClock clock;
+  Session session{clock};
   FakeWindow window;
   FakeNetwork network;
   FakePacing pacing;
@@ -37,7 +40,16 @@ class ShopTest : public ::testing::Test {
   }
   void run_monitoring() { shop::run_monitoring(session, window, network, pacing); }
   void retrieve() { run_order_retrieval(session, window, network, pacing); }
-  void confirm() { on_confirm_delivery(session, window, express, network, record_file); }
+  void confirm() { on_confirm_delivery(session, window, express, network, record_file, pacing); }
+  // A successful 登陆 with key "ak" and secret "sk", whose token lasts `expire_in` seconds.
+  void log_in(const std::string& token, long long expire_in = 90000) {
+    window.appkey = "ak";
+    window.secret = "sk";
+    network.forget(build_token_request("ak", "sk"));
+    network.reply(build_token_request("ak", "sk"), token_reply(token, expire_in));
+    run_login(session, window, network);
+    network.forget(build_token_request("ak", "sk"));  // what a renewal gets is the test's to say
+  }
 };
 
 }  // namespace quillmere::shop::testing

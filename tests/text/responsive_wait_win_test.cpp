@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <vector>
+#include <thread>
 
 namespace quillmere {
 namespace {
@@ -169,6 +171,61 @@ TEST(message_filter, every_pump_gives_messages_to_the_filter_first) {
   EXPECT_EQ(g_filtered, (std::vector<UINT>{WM_APP, WM_APP, WM_APP + 1}));
   EXPECT_EQ(g_dispatched, 1) << "only the message given while no filter was set reached the window";
   DestroyWindow(window);
+}
+
+TEST(responsive_wait_until, ends_when_another_thread_makes_the_condition_true) {
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    Sleep(40);
+    done = true;
+  });
+  const auto started = Clock::now();
+  responsive_wait_until(5000, [&] { return done.load(); });
+  const auto took = Clock::now() - started;
+  setter.join();
+  EXPECT_GE(took, std::chrono::milliseconds(35));
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+}
+
+TEST(responsive_wait_until, handles_a_message_sent_from_another_thread_that_waits_for_it) {
+  // A worker's log line is sent to the window's thread and waited for: the wait must take it.
+  HWND window = make_window();
+  ASSERT_NE(window, nullptr);
+  g_dispatched = 0;
+  std::atomic<bool> answered{false};
+  std::thread worker([&] {
+    Sleep(20);
+    SendMessageW(window, WM_APP, 0, 0);
+    answered = true;
+  });
+  responsive_wait_until(5000, [&] { return answered.load(); });
+  worker.join();
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(g_dispatched, 1);
+  DestroyWindow(window);
+}
+
+TEST(responsive_wait_until, a_held_condition_returns_at_once_and_an_unheld_one_waits_it_all) {
+  int tests = 0;
+  auto started = Clock::now();
+  responsive_wait_until(2000, [&] { return ++tests > 0; });
+  EXPECT_EQ(tests, 1);
+  EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(50));
+
+  started = Clock::now();
+  responsive_wait_until(120, [] { return false; });
+  const auto took = Clock::now() - started;
+  EXPECT_GE(took, std::chrono::milliseconds(115));
+  EXPECT_LT(took, std::chrono::milliseconds(600));
+  responsive_wait_until(-1, [] { return false; });
+}
+
+TEST(responsive_wait_until, quit_taken_during_the_wait_is_posted_again) {
+  PostQuitMessage(9);
+  responsive_wait_until(30, [] { return false; });
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 9u);
 }
 
 }  // namespace

@@ -19,11 +19,16 @@ namespace {
 using namespace quillmere::sandbox;
 
 constexpr const char* kUsage =
-    "usage: quillmere-sandbox [--port N] [--tick-seconds N] [--token-seconds N]\n"
+    "usage: quillmere-sandbox [--port N] [--tick-seconds N] [--token-seconds N] [--page-size N]\n"
+    "                         [--max-calls-per-second N]\n"
     "  --port N           port on 127.0.0.1 (default 8750; 0 picks a free one)\n"
     "  --tick-seconds N   a new order arrives and an unpaid one is paid every N seconds\n"
     "                     (default 20; 0: never, the shop changes only through /sandbox/...)\n"
-    "  --token-seconds N  how long an access token stays valid (default 90000)\n";
+    "  --token-seconds N  how long an access token stays valid (default 90000)\n"
+    "  --page-size N      order ids per page of vdian.order.ids.get (default 20)\n"
+    "  --max-calls-per-second N\n"
+    "                     method calls one token may make in any second; more are refused\n"
+    "                     with 10005 (default 0: no limit)\n";
 
 std::optional<long> whole_number(std::string_view text, long low, long high) {
   long value = 0;
@@ -55,7 +60,15 @@ std::optional<server_options> parse_arguments(int argc, char** argv) {
     } else if (name == "--token-seconds") {
       const auto lifetime = whole_number(value, 1, 10L * 365 * 86400);
       if (!lifetime) return std::nullopt;
-      options.token_lifetime = std::chrono::seconds(*lifetime);
+      options.shop.token_lifetime = std::chrono::seconds(*lifetime);
+    } else if (name == "--page-size") {
+      const auto size = whole_number(value, 1, 100000);
+      if (!size) return std::nullopt;
+      options.shop.page_size = static_cast<std::size_t>(*size);
+    } else if (name == "--max-calls-per-second") {
+      const auto calls = whole_number(value, 0, 100000);
+      if (!calls) return std::nullopt;
+      options.shop.max_calls_per_second = static_cast<int>(*calls);
     } else {
       return std::nullopt;
     }

@@ -15,6 +15,8 @@ namespace {
 using json = nlohmann::ordered_json;
 
 // The three replies the program recognises as whole texts; they must stay byte for byte.
+constexpr std::string_view kEmptyDayReply =
+    R"({"status":{"status_code":0,"status_reason":""},"result":[]})";
 constexpr std::string_view kEmptyTokenReply =
     "\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，请参考API文档(参数:`access_token`不能为空) \"}}";
 constexpr std::string_view kDeliveredReply =
@@ -23,18 +25,19 @@ constexpr std::string_view kDeliveredReply =
 enum code : int {
   kSuccess = 0,
   kInternalError = 10000,
-  kWrongCredentials = 10001,
-  kNoSuchMethod = 10003,
+  kSystemError = 10001,
+  kTooFrequent = 10005,
   kBadParameter = 10007,
-  kRequestTooLong = 10008,
   kMalformedRequest = 10009,
-  kUnknownToken = 10013,
-  kExpiredToken = 10014,
-  kNoSuchOrder = 20001,
-  kAlreadyShipped = 20002,
-  kNotPaid = 20003,
+  kRequestTooLong = 10010,
+  kNoSuchMethod = 10011,
+  kBadToken = 10013,
+  kWrongCredentials = 10022,
   kUnknownCourier = 20004,
   kDetailUnavailable = 20005,
+  kNotAwaitingShipment = 20017,
+  kNoSuchOrder = 20018,
+  kTrackingNumberNeeded = 20021,
 };
 
 // Request texts are not trusted to be UTF-8, so nothing here may throw while writing them out.
@@ -108,6 +111,7 @@ outcome token_call(shop& shop, std::string_view query, const clock_reading& cloc
   const auto grant_type = query_value(query, "grant_type");
   if (!grant_type || grant_type->empty()) return bad_parameter("grant_type", kMissing);
   if (*grant_type != "client_credential") return bad_parameter("grant_type", kMalformed);
+  if (shop.settings().refuse_tokens) return refused(kSystemError, "系统错误");
   const auto token = shop.issue_token(query_value(query, "appkey").value_or(""),
                                       query_value(query, "secret").value_or(""), clock.utc);
   if (!token) return refused(kWrongCredentials, "appkey或secret错误");
@@ -126,19 +130,19 @@ outcome order_ids_call(const shop& shop, const json& param) {
   const auto day = order_date.state == text_argument::present ? parse_order_date(order_date.text)
                                                               : std::nullopt;
   if (!day) return bad_parameter("order_date", kMalformed);
-  bool first_page = true;
+  std::uint64_t page_num = 1;
   if (const auto found = param.find("page_num"); found != param.end()) {
     // Whole numbers from 1 up; JSON reads them as unsigned.
     if (!found->is_number_unsigned() || found->get<std::uint64_t>() == 0) {
       return bad_parameter("page_num", kMalformed);
     }
-    first_page = found->get<std::uint64_t>() == 1;
+    page_num = found->get<std::uint64_t>();
   }
-  // One page holds a whole day, so the first page is all the program ever needs.
+  const std::vector<std::string> page = shop.order_ids_page(*day, page_num);
+  // A page past the end reads as a day without orders.
+  if (page.empty()) return {kSuccess, std::string(kEmptyDayReply)};
   json ids = json::array();
-  if (first_page) {
-    for (const std::string& id : shop.order_ids(*day)) ids.push_back(id);
-  }
+  for (const std::string& id : page) ids.push_back(id);
   // Exactly five quoted strings before the ids: the program skips that many.
   json reply = json::object();
   reply["status"] = status_object(kSuccess, "");
@@ -219,11 +223,11 @@ outcome deliver_call(shop& shop, const json& param, const clock_reading& clock) 
     case deliver_outcome::unknown_courier:
       return refused(kUnknownCourier, "不支持的快递公司编码");
     case deliver_outcome::missing_tracking_number:
-      return bad_parameter("express_no", kMissing);
+      return refused(kTrackingNumberNeeded, "除无需物流外必须填写快递单号");
     case deliver_outcome::already_shipped:
-      return refused(kAlreadyShipped, "订单已发货，不能重复发货");
+      return refused(kNotAwaitingShipment, "订单已发货，不能重复发货");
     case deliver_outcome::not_paid:
-      return refused(kNotPaid, "订单未付款，不能发货");
+      return refused(kNotAwaitingShipment, "订单未付款，不能发货");
   }
   return refused(kInternalError, "系统繁忙");
 }
@@ -245,11 +249,17 @@ outcome method_call(shop& shop, std::string_view query, const clock_reading& clo
   switch (shop.check_token(token.text, clock.utc)) {
     case token_check::valid:
       break;
-    case token_check::unknown:
-      return refused(kUnknownToken, "access_token无效");
+    case token_check::unknown: {
+      // The platform names the refused token in brackets and ends the reason with a space.
+      std::string reason = "access_token无效(access_token:";
+      reason += token.text.substr(0, 64);
+      reason += " 无效) ";
+      return refused(kBadToken, reason);
+    }
     case token_check::expired:
-      return refused(kExpiredToken, "access_token已过期");
+      return refused(kBadToken, "access_token过期");
   }
+  if (!shop.take_call(token.text, clock.steady)) return refused(kTooFrequent, "用户请求频次超过上限");
 
   if (method_name.empty()) return bad_parameter("method", kMissing);
   const bool known = method_name == "vdian.order.ids.get" || method_name == "vdian.order.get" ||
@@ -402,6 +412,41 @@ outcome refuse_detail_control(shop& shop, std::string_view query) {
   return {kSuccess, to_text(success_envelope(order_summary(*found)))};
 }
 
+json settings_result(const shop_settings& settings) {
+  json result = json::object();
+  result["token_seconds"] = settings.token_lifetime.count();
+  result["page_size"] = settings.page_size;
+  result["max_calls_per_second"] = settings.max_calls_per_second;
+  result["refuse_tokens"] = settings.refuse_tokens;
+  return result;
+}
+
+// Changes what is given and leaves the rest; nothing at all when any value is bad.
+outcome settings_control(shop& shop, std::string_view query) {
+  shop_settings wanted = shop.settings();
+  if (const auto text = query_value(query, "token_seconds")) {
+    const auto seconds = parse_whole(*text, 1, 10LL * 365 * 86400);
+    if (!seconds) return control_text_error("token_seconds");
+    wanted.token_lifetime = std::chrono::seconds(*seconds);
+  }
+  if (const auto text = query_value(query, "page_size")) {
+    const auto size = parse_whole(*text, 1, 100'000);
+    if (!size) return control_text_error("page_size");
+    wanted.page_size = static_cast<std::size_t>(*size);
+  }
+  if (const auto text = query_value(query, "max_calls_per_second")) {
+    const auto calls = parse_whole(*text, 0, 100'000);
+    if (!calls) return control_text_error("max_calls_per_second");
+    wanted.max_calls_per_second = static_cast<int>(*calls);
+  }
+  if (const auto text = query_value(query, "refuse_tokens")) {
+    if (*text != "0" && *text != "1") return control_text_error("refuse_tokens");
+    wanted.refuse_tokens = *text == "1";
+  }
+  shop.change_settings(wanted);
+  return {kSuccess, to_text(success_envelope(settings_result(wanted)))};
+}
+
 outcome orders_control(const shop& shop, std::string_view query) {
   std::optional<date> day;
   if (const auto text = query_value(query, "date")) {
@@ -447,6 +492,7 @@ outcome dispatch(shop& shop, std::string_view path, std::string_view query,
     result["new_order"] = order_summary(beat.arrived);
     return {kSuccess, to_text(success_envelope(std::move(result)))};
   }
+  if (path == "/sandbox/settings") return settings_control(shop, query);
   if (path == "/sandbox/expire-tokens") {
     shop.expire_tokens(clock.utc);
     return {kSuccess, to_text(success_envelope(""))};

@@ -3,14 +3,15 @@
 //
 // "/token" and "/api" answer as the shop platform does, in its reply forms; "/sandbox/..." are
 // the controls for tests and demos (see README). Refusals carry a non-zero status code and a
-// reason; the codes are the sandbox's own:
-//   10001 wrong app key or secret          10013 unknown access token
-//   10003 no such API method or path       10014 expired access token
-//   10007 a parameter is missing or bad    10008 request too long   10009 malformed request
-//   20001 no such order                    20002 order already shipped
-//   20003 order not paid yet               20004 courier code not accepted
-//   20005 order details unavailable (a test asked for it)
-//   10000 internal error
+// reason, with the platform's documented codes wherever one fits:
+//   10001 system error (a test refuses new tokens)   10022 wrong app key or secret
+//   10005 too many calls a second with one token     10007 a parameter is missing or bad
+//   10010 request too long                           10011 no such API method or path
+//   10013 unknown or expired access token            20017 order already shipped or not paid
+//   20018 no such order                              20021 tracking number missing
+// and its own where none does:
+//   10000 internal error                             10009 unreadable request
+//   20004 courier code not accepted                  20005 order details unavailable (a test)
 
 #include <chrono>
 #include <string>

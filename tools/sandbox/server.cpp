@@ -27,7 +27,8 @@ clock_reading read_clock() {
   std::tm local{};
   localtime_r(&since_epoch, &local);
   const local_days day{year(local.tm_year + 1900) / (local.tm_mon + 1) / local.tm_mday};
-  return {utc, day + hours(local.tm_hour) + minutes(local.tm_min) + seconds(local.tm_sec)};
+  return {utc, day + hours(local.tm_hour) + minutes(local.tm_min) + seconds(local.tm_sec),
+          duration_cast<milliseconds>(steady_clock::now().time_since_epoch())};
 }
 
 namespace {
@@ -72,7 +73,7 @@ bool shut_connections(const httplib::Request& request, bool only_this) {
 
 struct server::impl {
   explicit impl(server_options chosen)
-      : options(std::move(chosen)), shop(make_demo_shop(read_clock().local, options.token_lifetime)) {}
+      : options(std::move(chosen)), shop(make_demo_shop(read_clock().local, options.shop)) {}
 
   void write_log(const std::string& line) {
     if (options.log == nullptr) return;

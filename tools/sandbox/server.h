@@ -17,7 +17,7 @@ struct server_options {
   std::string host = "127.0.0.1";
   int port = kDefaultPort;  // 0: any free port
   std::chrono::seconds tick{20};  // 0: no beat; the shop changes only through the controls
-  std::chrono::seconds token_lifetime{90000};
+  shop_settings shop;  // token lifetime, ids page size, frequency limit
   std::ostream* log = nullptr;  // one line per request and per beat; none when null
 };
 

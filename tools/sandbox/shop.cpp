@@ -137,10 +137,25 @@ std::string money_text(long long cents) {
   return text;
 }
 
-shop::shop(std::string app_key, std::string secret, std::chrono::seconds token_lifetime)
+namespace {
+
+// Ten digits that stay the same for one shop, as the platform's tokens end in the shop's own.
+std::string shop_suffix(std::string_view app_key) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const unsigned char c : app_key) hash = (hash ^ c) * 1099511628211ull;
+  char text[16];
+  std::snprintf(text, sizeof text, "%010llu", static_cast<unsigned long long>(hash % 10'000'000'000ull));
+  return text;
+}
+
+}  // namespace
+
+shop::shop(std::string app_key, std::string secret, shop_settings settings)
     : app_key_(std::move(app_key)),
       secret_(std::move(secret)),
-      token_lifetime_(token_lifetime),
+      token_suffix_(shop_suffix(app_key_)),
+      startup_settings_(settings),
+      settings_(settings),
       token_source_(std::random_device{}()) {}
 
 std::optional<std::string> shop::issue_token(std::string_view app_key, std::string_view secret,
@@ -154,8 +169,9 @@ std::optional<std::string> shop::issue_token(std::string_view app_key, std::stri
       std::uint64_t bits = token_source_();
       for (int i = 0; i < 16; ++i, bits >>= 4) token.push_back(kHex[bits & 0xF]);
     }
+    token += token_suffix_;
   } while (token_expiry_.count(token) != 0);
-  token_expiry_.emplace(token, now + token_lifetime_);
+  token_expiry_.emplace(token, now + settings_.token_lifetime);
   return token;
 }
 
@@ -175,6 +191,27 @@ std::vector<std::string> shop::order_ids(date day) const {
     if (each.day == day) ids.push_back(each.order_id);
   }
   return ids;
+}
+
+std::vector<std::string> shop::order_ids_page(date day, std::uint64_t page_num) const {
+  std::vector<std::string> all = order_ids(day);
+  const std::uint64_t size = std::max<std::uint64_t>(settings_.page_size, 1);
+  // Compared before multiplying, so no page number can overflow.
+  if (page_num == 0 || page_num - 1 >= (all.size() + size - 1) / size) return {};
+  const auto first = static_cast<std::ptrdiff_t>((page_num - 1) * size);
+  const auto last = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(all.size(), page_num * size));
+  return {std::make_move_iterator(all.begin() + first), std::make_move_iterator(all.begin() + last)};
+}
+
+bool shop::take_call(std::string_view token, std::chrono::milliseconds now) {
+  if (settings_.max_calls_per_second <= 0) return true;
+  auto found = recent_calls_.find(token);
+  if (found == recent_calls_.end()) found = recent_calls_.emplace(std::string(token), std::deque<milliseconds>{}).first;
+  std::deque<milliseconds>& calls = found->second;
+  while (!calls.empty() && now - calls.front() >= seconds(1)) calls.pop_front();
+  if (calls.size() >= static_cast<std::size_t>(settings_.max_calls_per_second)) return false;
+  calls.push_back(now);
+  return true;
 }
 
 const order* shop::find_order(std::string_view order_id) const {
@@ -276,6 +313,8 @@ void shop::reseed(local_time now) {
   calls_to_drop_ = 0;
   refused_details_.clear();
   reply_delay_ = std::chrono::milliseconds(0);
+  settings_ = startup_settings_;
+  recent_calls_.clear();
   const local_days today = floor<days>(now);
   const auto todays = std::count_if(kSeed.begin(), kSeed.end(),
                                     [](const seed& s) { return s.days_ago == 0; });
@@ -316,10 +355,16 @@ void shop::reseed(local_time now) {
   }
 }
 
-shop make_demo_shop(local_time now, std::chrono::seconds token_lifetime) {
-  shop demo(std::string(kDemoAppKey), std::string(kDemoSecret), token_lifetime);
+shop make_demo_shop(local_time now, shop_settings settings) {
+  shop demo(std::string(kDemoAppKey), std::string(kDemoSecret), settings);
   demo.reseed(now);
   return demo;
+}
+
+shop make_demo_shop(local_time now, std::chrono::seconds token_lifetime) {
+  shop_settings settings;
+  settings.token_lifetime = token_lifetime;
+  return make_demo_shop(now, settings);
 }
 
 }  // namespace quillmere::sandbox

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <random>
@@ -22,6 +23,8 @@ using date = std::chrono::year_month_day;
 struct clock_reading {
   utc_time utc;
   local_time local;
+  // A clock that only moves forward, finer than the other two: for the frequency limit.
+  std::chrono::milliseconds steady{0};
 };
 
 date date_of(local_time time);
@@ -76,6 +79,15 @@ struct order_request {
   long long price_cents = -1;  // negative: the catalogue's
 };
 
+// What the shop's owner of the sandbox can change while it runs; `/sandbox/reset` goes back to
+// the values it started with.
+struct shop_settings {
+  std::chrono::seconds token_lifetime{90000};
+  std::size_t page_size = 20;      // order ids per page of vdian.order.ids.get
+  int max_calls_per_second = 0;    // per token; 0: no limit
+  bool refuse_tokens = false;      // the token call is refused even with the right key
+};
+
 enum class token_check { valid, unknown, expired };
 enum class pay_outcome { paid, unknown_order, already_paid };
 enum class deliver_outcome {
@@ -89,11 +101,14 @@ enum class deliver_outcome {
 
 class shop {
  public:
-  shop(std::string app_key, std::string secret, std::chrono::seconds token_lifetime);
+  shop(std::string app_key, std::string secret, shop_settings settings);
 
-  std::chrono::seconds token_lifetime() const { return token_lifetime_; }
+  std::chrono::seconds token_lifetime() const { return settings_.token_lifetime; }
+  const shop_settings& settings() const { return settings_; }
+  void change_settings(const shop_settings& settings) { settings_ = settings; }
 
   // A new token valid for the token lifetime, or nothing when the key or the secret is wrong.
+  // Tokens are 42 characters, as the platform's: 32 hex digits and the shop's own suffix.
   std::optional<std::string> issue_token(std::string_view app_key, std::string_view secret,
                                          utc_time now);
   token_check check_token(std::string_view token, utc_time now) const;
@@ -102,6 +117,11 @@ class shop {
 
   // The day's order ids in the order the orders were placed.
   std::vector<std::string> order_ids(date day) const;
+  // Page `page_num` (from 1) of them, `settings().page_size` to a page; empty past the end.
+  std::vector<std::string> order_ids_page(date day, std::uint64_t page_num) const;
+  // Counts one method call made with `token` at `now`; false when the token has already made
+  // `max_calls_per_second` calls in the second before (the call is then refused, not counted).
+  bool take_call(std::string_view token, std::chrono::milliseconds now);
   const order* find_order(std::string_view order_id) const;
   const std::vector<order>& orders() const { return orders_; }
   order add_order(const order_request& request, local_time now);
@@ -118,8 +138,8 @@ class shop {
     order arrived;
   };
   tick_result tick(local_time now);
-  // Back to the seeded orders of the demo shop with no deliveries and no faults; issued tokens
-  // stay valid.
+  // Back to the seeded orders of the demo shop with no deliveries and no faults, and to the
+  // settings it started with; issued tokens stay valid.
   void reseed(local_time now);
 
   // Faults for tests. The next `count` method calls get no reply at all (replacing any count
@@ -143,8 +163,12 @@ class shop {
 
   std::string app_key_;
   std::string secret_;
-  std::chrono::seconds token_lifetime_;
+  std::string token_suffix_;
+  shop_settings startup_settings_;
+  shop_settings settings_;
   std::map<std::string, utc_time, std::less<>> token_expiry_;
+  // Per token, the times of its calls within the last second.
+  std::map<std::string, std::deque<std::chrono::milliseconds>, std::less<>> recent_calls_;
   std::mt19937_64 token_source_;
   std::vector<order> orders_;
   std::map<int, int> last_sequence_;  // per day (days since the epoch): last order number used
@@ -163,6 +187,7 @@ inline constexpr std::string_view kSellerPhone = "13800571234";
 
 // The demo shop, seeded relative to `now`: orders today, yesterday and three days ago, paid and
 // unpaid, some shipped; none the day before yesterday.
+shop make_demo_shop(local_time now, shop_settings settings = {});
 shop make_demo_shop(local_time now, std::chrono::seconds token_lifetime);
 
 }  // namespace quillmere::sandbox

@@ -109,7 +109,8 @@ TEST_F(platform, token_reply_holds_the_token_where_the_program_cuts_it_out) {
   const reply token = get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
   EXPECT_EQ(token.http_status, 200);
   const std::string access_token = text_between(token.body, "access_token\":\"", "\"");
-  ASSERT_EQ(access_token.size(), 32u);
+  ASSERT_EQ(access_token.size(), 42u);
+  EXPECT_EQ(access_token.find_first_not_of("0123456789abcdef"), std::string::npos);
   EXPECT_EQ(token.body, R"({"result":{"access_token":")" + access_token +
                             R"(","expire_in":3600},"status":{"status_code":0,"status_reason":"success"}})");
   EXPECT_EQ(demo.check_token(access_token, clock.utc), token_check::valid);
@@ -123,7 +124,7 @@ TEST_F(platform, wrong_key_or_secret_is_refused_without_a_token) {
                              "/token?grant_type=client_credential",
                              "/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret+"}) {
     const reply refused = get(target);
-    EXPECT_EQ(refused.body, R"({"status":{"status_code":10001,"status_reason":"appkey或secret错误"}})")
+    EXPECT_EQ(refused.body, R"({"status":{"status_code":10022,"status_reason":"appkey或secret错误"}})")
         << target;
   }
   EXPECT_EQ(get("/token?appkey=688001&secret=quillmere-demo-secret").body,
@@ -169,14 +170,59 @@ TEST_F(platform, an_empty_token_gets_the_missing_token_text_exactly_for_every_ca
 TEST_F(platform, unknown_and_expired_tokens_are_refused_with_no_ids_to_read) {
   const std::string token = log_in();
   const reply unknown = get(ids_request("2026-12-9", "f" + token));
-  EXPECT_EQ(unknown.body, R"({"status":{"status_code":10013,"status_reason":"access_token无效"}})");
+  EXPECT_EQ(unknown.body, R"({"status":{"status_code":10013,"status_reason":"access_token无效(access_token:f)" +
+                             token + R"( 无效) "}})");
   EXPECT_TRUE(read_ids(unknown.body).empty());
 
   clock.utc += 3600s;
   const reply expired = get(ids_request("2026-12-9", token));
-  EXPECT_EQ(expired.body, R"({"status":{"status_code":10014,"status_reason":"access_token已过期"}})");
+  EXPECT_EQ(expired.body, R"({"status":{"status_code":10013,"status_reason":"access_token过期"}})");
   EXPECT_TRUE(read_ids(expired.body).empty());
   EXPECT_EQ(read_ids(get(ids_request("2026-12-9", log_in())).body).size(), 4u);
+}
+
+TEST_F(platform, a_busy_day_pages_its_ids_in_placing_order_and_past_the_end_reads_empty) {
+  const std::string token = log_in();
+  std::vector<std::string> placed = demo.order_ids(kToday);
+  while (placed.size() < 45) placed.push_back(demo.add_order({}, clock.local).order_id);
+  auto page = [&](int page_num) {
+    std::string target = ids_request("2026-12-9", token);
+    target.replace(target.find("\"page_num\":1"), 12, "\"page_num\":" + std::to_string(page_num));
+    return get(target).body;
+  };
+  std::vector<std::string> read;
+  for (int k = 1; k <= 3; ++k) {
+    const std::vector<std::string> ids = read_ids(page(k));
+    EXPECT_EQ(ids.size(), k < 3 ? 20u : 5u) << k;
+    read.insert(read.end(), ids.begin(), ids.end());
+  }
+  EXPECT_EQ(read, placed);
+  EXPECT_EQ(read_ids(get(ids_request("2026-12-9", token)).body).size(), 20u);
+  for (const int past : {4, 1000000}) EXPECT_EQ(page(past), kEmptyDay) << past;
+  // The largest page number JSON can carry is simply past the end.
+  std::string huge = ids_request("2026-12-9", token);
+  huge.replace(huge.find("\"page_num\":1"), 12, "\"page_num\":18446744073709551615");
+  EXPECT_EQ(get(huge).body, kEmptyDay);
+}
+
+TEST_F(platform, a_token_over_its_calls_a_second_is_refused_with_10005_until_the_second_passes) {
+  shop_settings limited = demo.settings();
+  limited.max_calls_per_second = 3;
+  demo.change_settings(limited);
+  const std::string token = log_in();
+  const std::string other = log_in();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(read_ids(get(ids_request("2026-12-9", token)).body).size(), 4u) << i;
+  const reply refused = get(ids_request("2026-12-9", token));
+  EXPECT_EQ(refused.body, R"({"status":{"status_code":10005,"status_reason":"用户请求频次超过上限"}})");
+  EXPECT_TRUE(read_ids(refused.body).empty());
+  // Each token counts its own calls, and a refused call is not counted.
+  EXPECT_EQ(read_ids(get(ids_request("2026-12-9", other)).body).size(), 4u);
+  clock.steady += 999ms;
+  EXPECT_NE(get(ids_request("2026-12-9", token)).body.find("10005"), std::string::npos);
+  clock.steady += 1ms;
+  EXPECT_EQ(read_ids(get(ids_request("2026-12-9", token)).body).size(), 4u);
+  // Logging in is never limited.
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(log_in().size(), 42u);
 }
 
 TEST_F(platform, order_detail_gives_the_program_its_nine_groups) {
@@ -221,7 +267,7 @@ TEST_F(platform, every_seeded_order_matches_the_detail_pattern_once) {
 TEST_F(platform, an_unknown_order_is_refused) {
   const std::string token = log_in();
   const reply refused = get(detail_request("7000000000000", token));
-  EXPECT_EQ(refused.body, R"({"status":{"status_code":20001,"status_reason":"订单不存在"}})");
+  EXPECT_EQ(refused.body, R"({"status":{"status_code":20018,"status_reason":"订单不存在"}})");
   EXPECT_TRUE(read_details(refused.body).empty());
   EXPECT_EQ(get(detail_request("", token)).body,
             R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`order_id`不能为空) "}})");
@@ -243,7 +289,7 @@ TEST_F(platform, an_accepted_delivery_gets_the_success_text_and_the_order_reads_
   EXPECT_EQ(demo.deliveries()[0].express_custom, "自定义快递公司");
 
   const reply again = get(deliver_request(id, "1", "SF1403928817", token));
-  EXPECT_EQ(again.body, R"({"status":{"status_code":20002,"status_reason":"订单已发货，不能重复发货"}})");
+  EXPECT_EQ(again.body, R"({"status":{"status_code":20017,"status_reason":"订单已发货，不能重复发货"}})");
   EXPECT_EQ(demo.deliveries().size(), 1u);
 }
 
@@ -265,11 +311,11 @@ TEST_F(platform, deliveries_the_platform_would_not_take_are_refused) {
       {deliver_request(id, "1000", "SF1", token),
        R"({"status":{"status_code":20004,"status_reason":"不支持的快递公司编码"}})"},
       {deliver_request(id, "1", "", token),
-       R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`express_no`不能为空) "}})"},
+       R"({"status":{"status_code":20021,"status_reason":"除无需物流外必须填写快递单号"}})"},
       {deliver_request("7000000000000", "1", "SF1", token),
-       R"({"status":{"status_code":20001,"status_reason":"订单不存在"}})"},
+       R"({"status":{"status_code":20018,"status_reason":"订单不存在"}})"},
       {deliver_request(first_unpaid_today(), "1", "SF1", token),
-       R"({"status":{"status_code":20003,"status_reason":"订单未付款，不能发货"}})"},
+       R"({"status":{"status_code":20017,"status_reason":"订单未付款，不能发货"}})"},
       {deliver_request("", "1", "SF1", token),
        R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`order_id`不能为空) "}})"},
   };
@@ -372,7 +418,7 @@ TEST_F(platform, numbers_are_taken_where_texts_are_expected) {
 TEST_F(platform, log_line_shows_the_decoded_param_on_one_line) {
   const std::string token = log_in();
   const reply detail = get(escape_like_winhttp(detail_request("%E8%AE%A2%201", token)));
-  EXPECT_EQ(detail.log_line, "GET /api vdian.order.get param={\"order_id\":\"订 1\"} -> 20001");
+  EXPECT_EQ(detail.log_line, "GET /api vdian.order.get param={\"order_id\":\"订 1\"} -> 20018");
   EXPECT_EQ(get("/api?param=a%0D%0Ab%FF&public={").log_line, "GET /api - param=a\\x0D\\x0Ab\\xFF -> 10007");
 }
 
@@ -439,11 +485,41 @@ TEST_F(controls, tick_expire_and_reset_drive_the_shop) {
   EXPECT_EQ(demo.check_token(fresh, clock.utc), token_check::valid);
 }
 
+TEST_F(controls, settings_change_tokens_pages_and_limits_until_reset) {
+  const auto changed = nlohmann::json::parse(
+      get("/sandbox/settings?token_seconds=20&page_size=2&max_calls_per_second=7").body)["result"];
+  EXPECT_EQ(changed, nlohmann::json::parse(
+                         R"({"token_seconds":20,"page_size":2,"max_calls_per_second":7,"refuse_tokens":false})"));
+  const reply token = get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
+  EXPECT_NE(token.body.find(R"("expire_in":20})"), std::string::npos) << token.body;
+  const std::string access_token = text_between(token.body, "access_token\":\"", "\"");
+  EXPECT_EQ(read_ids(get(ids_request("2026-12-9", access_token)).body).size(), 2u);
+  clock.utc += 20s;
+  EXPECT_EQ(get(ids_request("2026-12-9", access_token)).body,
+            R"({"status":{"status_code":10013,"status_reason":"access_token过期"}})");
+
+  // A login refused whatever the key, as when the platform is down for logins.
+  get("/sandbox/settings?refuse_tokens=1");
+  EXPECT_EQ(get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret").body,
+            R"({"status":{"status_code":10001,"status_reason":"系统错误"}})");
+  for (const char* bad : {"token_seconds=0", "page_size=0", "max_calls_per_second=-1", "refuse_tokens=yes",
+                          "page_size=x"}) {
+    EXPECT_EQ(get(std::string("/sandbox/settings?") + bad + "&refuse_tokens=0").http_status, 400) << bad;
+  }
+  EXPECT_TRUE(demo.settings().refuse_tokens) << "a bad value changes nothing";
+
+  get("/sandbox/reset");
+  EXPECT_EQ(demo.settings().token_lifetime, 3600s);
+  EXPECT_EQ(demo.settings().page_size, 20u);
+  EXPECT_EQ(demo.settings().max_calls_per_second, 0);
+  EXPECT_EQ(log_in().size(), 42u);
+}
+
 TEST_F(controls, drop_calls_loses_the_next_method_calls_and_nothing_else) {
   const std::string token = log_in();
   ASSERT_EQ(get("/sandbox/drop-calls?count=2").http_status, 200);
   // Logging in and the controls still answer; only method calls are lost.
-  EXPECT_EQ(log_in().size(), 32u);
+  EXPECT_EQ(log_in().size(), 42u);
   EXPECT_FALSE(get("/sandbox/orders").drop);
   const reply lost = get(ids_request("2026-12-9", token));
   EXPECT_TRUE(lost.drop);

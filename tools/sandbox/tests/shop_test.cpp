@@ -132,6 +132,7 @@ TEST(tokens, are_issued_only_for_the_right_key_and_secret_and_expire) {
   const auto token = demo.issue_token(kDemoAppKey, kDemoSecret, now);
   ASSERT_TRUE(token);
   EXPECT_EQ(token->find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_EQ(token->size(), 42u);
   const auto other = demo.issue_token(kDemoAppKey, kDemoSecret, now);
   EXPECT_NE(token, other);
 
