@@ -30,6 +30,7 @@ bool Application::start(HINSTANCE instance) {
   if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance))
     return false;
   express_window_.set_events(*this);
+  network_.hold_while_exchanging(weak_from_this());
   if (main_window_.create(instance, *this) == nullptr) return false;
   shop::check_record_file(main_window_, record_file_);
   return true;

@@ -34,7 +34,8 @@ class Application final : public MainWindowEvents,
   WindowThread thread_;
   ExpressWindow express_window_{thread_};
   MainWindow main_window_{thread_, express_window_};
-  InternetNetwork network_;
+  InternetNetwork exchanges_;
+  OffWindowNetwork network_{exchanges_, thread_};
   ResponsivePacing pacing_;
   AppendOnlyRecordFile record_file_;
   TickClock clock_;

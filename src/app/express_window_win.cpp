@@ -94,6 +94,13 @@ LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_DESTROY:
       on_destroy();
       return 0;
+    case kTranslateKeys:
+      return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case DM_GETDEFID:
+      return MAKELRESULT(kConfirmButton, DC_HASDEFID);
+    case WM_ACTIVATE:
+      if (focus_.on_activate(window_, w)) return 0;
+      break;
     case WM_DPICHANGED:
       if (!follows_screen_scale_changes()) break;
       on_dpi_changed(LOWORD(w), l);
@@ -109,6 +116,11 @@ bool ExpressWindow::on_create() {
   if (courier_combo_ == nullptr || tracking_edit_ == nullptr) return false;
   icons_.apply(window_, dpi_);
   EnableWindow(tracking_edit_, FALSE);
+  ask_for_dialog_keys(window_);
+  refuse_input_method(tracking_edit_);
+  // 确定 is the default button: Enter confirms.
+  SendMessageW(GetDlgItem(window_, kConfirmButton), BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
+  focus_.set_first(courier_combo_);
   place_below(main_window_);
   return true;
 }
@@ -137,6 +149,13 @@ void ExpressWindow::place_below(HWND main_window) {
 void ExpressWindow::on_command(int id, int code) {
   if (id == kCourierCombo && code == CBN_SELCHANGE) on_courier_chosen();
   if (id == kConfirmButton && code == BN_CLICKED && events_ != nullptr) events_->confirm_clicked();
+  // Esc closes the window as its close box does.
+  if (id == IDCANCEL && code == BN_CLICKED) SendMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+bool ExpressWindow::translate_keys(MSG& message) {
+  if (select_all_on_ctrl_a(message)) return true;
+  return IsDialogMessageW(window_, &message) != FALSE;
 }
 
 void ExpressWindow::on_courier_chosen() {
@@ -157,6 +176,7 @@ void ExpressWindow::on_dpi_changed(int dpi, LPARAM suggested) {
 }
 
 void ExpressWindow::on_destroy() {
+  stop_dialog_keys(window_);
   icons_.release();
   window_ = nullptr;
   courier_combo_ = nullptr;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/dialog_keys_win.h"
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
@@ -49,6 +50,7 @@ class ExpressWindow final : public shop::ExpressWindow {
   void create_controls();
   void place_below(HWND main_window);
   void on_courier_chosen();
+  bool translate_keys(MSG& message);
 
   const WindowThread& thread_;
   ExpressWindowEvents* events_ = nullptr;
@@ -59,6 +61,7 @@ class ExpressWindow final : public shop::ExpressWindow {
   WindowIcons icons_;
   HWND courier_combo_ = nullptr;
   HWND tracking_edit_ = nullptr;
+  FocusKeeper focus_{nullptr};
 };
 
 }  // namespace quillmere::app

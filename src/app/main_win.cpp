@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "app/application_win.h"
+#include "app/dialog_keys_win.h"
 #include "app/win32_support_win.h"
+#include "text/responsive_wait.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   quillmere::app::ComApartment com;
@@ -15,13 +17,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                                    ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&classes);
 
+  quillmere::set_message_filter(quillmere::app::give_to_dialog_manager);
   auto application = std::make_shared<quillmere::app::Application>();
   if (!application->start(instance)) return 1;
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    quillmere::dispatch_message(message);
   }
   return 0;
 }

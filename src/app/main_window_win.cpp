@@ -6,6 +6,7 @@
 #include <array>
 
 #include "app/control_ids.h"
+#include "app/list_copy_win.h"
 #include "text/gbk_literal.h"
 
 namespace quillmere::app {
@@ -144,6 +145,17 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case kRunOnWindowThread:
       thread_.run_sent(l);
       return 0;
+    case kTranslateKeys:
+      return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case WM_ACTIVATE:
+      if (focus_.on_activate(window_, w)) return 0;
+      break;
+    case WM_CONTEXTMENU:
+      if (const ReportListView* list = list_of(reinterpret_cast<HWND>(w))) {
+        open_copy_menu(window_, *list, POINT{GET_X_LPARAM(l), GET_Y_LPARAM(l)});
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       on_close();
       return 0;
@@ -165,6 +177,11 @@ bool MainWindow::on_create() {
   tab_font_.reset(create_tab_caption_font(dpi_));
   create_controls();
   if (appkey_edit_ == nullptr || tabs_ == nullptr || log_edit_ == nullptr) return false;
+  arrange_tab_order();
+  ask_for_dialog_keys(window_);
+  refuse_input_method(appkey_edit_);
+  refuse_input_method(secret_edit_);
+  focus_.set_first(appkey_edit_);
   icons_.apply(window_, dpi_);
   open_database();
   return true;
@@ -234,13 +251,19 @@ void MainWindow::open_database() {
 }
 
 void MainWindow::show_page(int page) {
-  ShowWindow(order_list_.handle(), page == 0 ? SW_SHOW : SW_HIDE);
-  ShowWindow(delivery_list_.handle(), page == 1 ? SW_SHOW : SW_HIDE);
+  HWND shown = page == 0 ? order_list_.handle() : delivery_list_.handle();
+  HWND hidden = page == 0 ? delivery_list_.handle() : order_list_.handle();
+  const bool focus_on_hidden = GetFocus() == hidden;
+  ShowWindow(shown, SW_SHOW);
+  ShowWindow(hidden, SW_HIDE);
+  // A hidden list keeps the focus it had; give it to the one now in view.
+  if (focus_on_hidden) SetFocus(shown);
 }
 
 void MainWindow::on_command(int id, int code) {
   if (code != BN_CLICKED || events_ == nullptr) return;
   switch (id) {
+    case IDOK: on_ok(); break;
     case kLoginButton: events_->login_clicked(); break;
     case kFetchOrdersButton: events_->fetch_orders_clicked(); break;
     case kStartMonitorButton: events_->start_monitoring_clicked(); break;
@@ -260,11 +283,74 @@ void MainWindow::on_close() {
 }
 
 void MainWindow::on_destroy() {
+  stop_dialog_keys(window_);
   thread_.detach();
   icons_.release();
   express_window_.close();
   database_.close();
   PostQuitMessage(0);
+}
+
+// The dialog manager moves the focus in z-order; this is the order Tab follows. Only the
+// stacking changes: no two of these controls overlap, so nothing is drawn differently.
+void MainWindow::arrange_tab_order() {
+  // The log takes the focus as well, so its text can be selected and copied.
+  SetWindowLongPtrW(log_edit_, GWL_STYLE, GetWindowLongPtrW(log_edit_, GWL_STYLE) | WS_TABSTOP);
+  static constexpr std::array kTabOrder = {
+      kAppKeyEdit,        kSecretEdit,    kLoginButton,  kFetchOrdersButton,
+      kDeliverButton,     kStartMonitorButton, kStopMonitorButton, kAddCardButton,
+      kDatePicker,        kOrderList,     kDeliveryList, kLogEdit,
+  };
+  HWND above = HWND_TOP;
+  for (int id : kTabOrder) {
+    HWND control = GetDlgItem(window_, id);
+    SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    above = control;
+  }
+}
+
+bool MainWindow::translate_keys(MSG& message) {
+  if (is_control_chord(message, VK_TAB, true)) {
+    switch_page(is_shift_held() ? -1 : 1);
+    return true;
+  }
+  if (select_all_on_ctrl_a(message)) return true;
+  if (is_control_chord(message, 'C')) {
+    if (const ReportListView* list = list_of(message.hwnd)) {
+      copy_from_list(window_, *list, shop::CopyScope::row);
+      return true;
+    }
+  }
+  // Esc does nothing here. The dialog manager would hand it to the log, and a multi-line box
+  // closes the window it sits in on Esc.
+  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return true;
+  // A multi-line box wants every key, Tab included; the log has nothing to indent.
+  if (message.hwnd == log_edit_ && message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+      (GetKeyState(VK_CONTROL) & 0x8000) == 0) {
+    if (HWND next = GetNextDlgTabItem(window_, log_edit_, is_shift_held())) SetFocus(next);
+    return true;
+  }
+  return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+void MainWindow::switch_page(int step) {
+  const int pages = static_cast<int>(kPages.size());
+  const int page = ((TabCtrl_GetCurSel(tabs_) + step) % pages + pages) % pages;
+  TabCtrl_SetCurSel(tabs_, page);
+  show_page(page);
+}
+
+const ReportListView* MainWindow::list_of(HWND control) const {
+  if (control == nullptr) return nullptr;
+  if (control == order_list_.handle()) return &order_list_;
+  if (control == delivery_list_.handle()) return &delivery_list_;
+  return nullptr;
+}
+
+// Enter in the login fields logs in, as a click on 登陆 does; elsewhere it does nothing.
+void MainWindow::on_ok() {
+  HWND focus = GetFocus();
+  if (focus == appkey_edit_ || focus == secret_edit_) events_->login_clicked();
 }
 
 std::string MainWindow::appkey_text() {

@@ -10,6 +10,7 @@
 
 #include "app/attention_win.h"
 #include "app/database_win.h"
+#include "app/dialog_keys_win.h"
 #include "app/express_window_win.h"
 #include "app/report_list_win.h"
 #include "app/win32_support_win.h"
@@ -67,6 +68,13 @@ class MainWindow final : public shop::MainWindow {
   void create_controls();
   HFONT font_for(int id) const;
   void show_page(int page);
+
+  // Keyboard.
+  bool translate_keys(MSG& message);
+  void arrange_tab_order();
+  void switch_page(int step);
+  void on_ok();
+  const ReportListView* list_of(HWND control) const;
   void open_database();
 
   WindowThread& thread_;
@@ -87,6 +95,7 @@ class MainWindow final : public shop::MainWindow {
   shop::IndexedOrderList indexed_orders_{order_list_};
   ReportListView delivery_list_;
   DatabaseConnection database_;
+  FocusKeeper focus_{nullptr};
 };
 
 }  // namespace quillmere::app

@@ -1,9 +1,11 @@
 #pragma once
 // The network, the waits and the record file as the workflows see them.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "app/window_thread_win.h"
 #include "shop/ports.h"
 
 namespace quillmere::app {
@@ -12,6 +14,33 @@ class InternetNetwork final : public shop::Network {
  public:
   std::string fetch_page(const std::string& url) override;
   std::string winhttp_fetch(const std::string& url) override;
+};
+
+// The exchanges the workflows ask for on the window's thread run on a thread of their own,
+// while the window's thread goes on handling its messages as `responsive_wait` does; asked for
+// on any other thread they run there directly. The window never waits inside an exchange.
+class OffWindowNetwork final : public shop::Network {
+ public:
+  OffWindowNetwork(shop::Network& exchanges, const WindowThread& thread)
+      : exchanges_(exchanges), thread_(thread) {}
+  // An exchange's thread holds `owner` for as long as it runs, so that nothing it uses is freed
+  // under it when the program ends meanwhile.
+  void hold_while_exchanging(std::weak_ptr<const void> owner) { owner_ = std::move(owner); }
+
+  // Monitoring's requests: once the windows are closed nothing waits for the reply, which is
+  // then empty.
+  std::string fetch_page(const std::string& url) override;
+  // A delivery: it is waited out even after the windows are closed, so that a delivery the
+  // platform accepted is still recorded.
+  std::string winhttp_fetch(const std::string& url) override;
+
+ private:
+  std::string exchange(std::string (shop::Network::*call)(const std::string&),
+                       const std::string& url, bool abandon_when_closed);
+
+  shop::Network& exchanges_;
+  const WindowThread& thread_;
+  std::weak_ptr<const void> owner_;
 };
 
 class ResponsivePacing final : public shop::Pacing {

@@ -56,6 +56,34 @@ std::wstring ReportListView::cell_text(int row, int column) const {
   }
 }
 
+std::vector<std::wstring> ReportListView::titles_on_window_thread() const {
+  std::vector<std::wstring> titles;
+  const int columns = column_count();
+  for (int column = 0; column < columns; ++column) {
+    std::wstring title(256, L'\0');
+    LVCOLUMNW column_info{};
+    column_info.mask = LVCF_TEXT;
+    column_info.pszText = title.data();
+    column_info.cchTextMax = static_cast<int>(title.size());
+    if (!ListView_GetColumn(list_view_, column, &column_info)) title.clear();
+    title.resize(wcsnlen(title.c_str(), title.size()));
+    titles.push_back(std::move(title));
+  }
+  return titles;
+}
+
+std::vector<std::vector<std::wstring>> ReportListView::rows_on_window_thread() const {
+  std::vector<std::vector<std::wstring>> rows;
+  const int count = ListView_GetItemCount(list_view_);
+  const int columns = column_count();
+  rows.reserve(static_cast<std::size_t>(count));
+  for (int row = 0; row < count; ++row) {
+    std::vector<std::wstring>& cells = rows.emplace_back();
+    for (int column = 0; column < columns; ++column) cells.push_back(cell_text(row, column));
+  }
+  return rows;
+}
+
 int ReportListView::row_count() {
   return thread_.call([&] { return ListView_GetItemCount(list_view_); }, 0);
 }

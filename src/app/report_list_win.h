@@ -29,6 +29,9 @@ class ReportListView final : public shop::ReportList {
   // scale; one the owner dragged keeps its share of the list.
   void rescale_columns(int old_dpi, int new_dpi);
   HWND handle() const { return list_view_; }
+  // What the list shows, for a copy; on the window's thread.
+  std::vector<std::wstring> titles_on_window_thread() const;
+  std::vector<std::vector<std::wstring>> rows_on_window_thread() const;
 
   int row_count() override;
   int insert_row() override;

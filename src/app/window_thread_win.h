@@ -27,6 +27,8 @@ class WindowThread {
   void detach() { window_.store(nullptr); }
 
   bool alive() const { return window_.load() != nullptr; }
+  // The thread that made the window, also once the window is gone.
+  bool on_window_thread() const { return thread_id_ != 0 && GetCurrentThreadId() == thread_id_; }
 
   // Call from the window procedure for kRunOnWindowThread.
   void run_sent(LPARAM call) const {

@@ -416,20 +416,25 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
     }
   }
 
-  if (!window.alive()) return;
-  if (!is_delivery_accepted(reply)) {
-    window.append_log(texts::kDeliveryFailed);
-    return;
+  const bool accepted = is_delivery_accepted(reply);
+  // The window may have been closed during the exchange: then only the record file is left to
+  // tell of a delivery the platform accepted.
+  if (window.alive()) {
+    if (!accepted) {
+      window.append_log(texts::kDeliveryFailed);
+      return;
+    }
+    window.append_log(texts::kDeliverySucceeded);
+    ReportList& deliveries = window.delivery_list();
+    const int row = deliveries.insert_row();
+    deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
+    deliveries.set_cell(row, 1, order_id);
+    deliveries.set_cell(row, 2, order_second_cell);
+    deliveries.set_cell(row, 3, texts::kDeliveredCell);
   }
-  window.append_log(texts::kDeliverySucceeded);
-  ReportList& deliveries = window.delivery_list();
-  const int row = deliveries.insert_row();
-  deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
-  deliveries.set_cell(row, 1, order_id);
-  deliveries.set_cell(row, 2, order_second_cell);
-  deliveries.set_cell(row, 3, texts::kDeliveredCell);
+  if (!accepted) return;
   // The delivery is done on the platform either way; a line the file did not take is told, so
-  // that the owner can write it down before it is forgotten.
+  // that the owner can write it down before it is forgotten (a closed window makes that a no-op).
   const RecordResult recorded =
       record_file.append_if_exists(concat(order_id, "|", concat(order_second_cell, "\r\n")));
   report_record_failure(window, recorded);

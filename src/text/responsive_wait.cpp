@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cmath>
 
 namespace quillmere {
@@ -24,6 +25,8 @@ struct TimerHandle {
   }
 };
 
+std::atomic<MessageFilter> message_filter{nullptr};
+
 // Dispatches the queue; false when it took a WM_QUIT, whose exit code lands in `quit_code`.
 bool dispatch_queue(WPARAM* quit_code) {
   MSG msg;
@@ -32,13 +35,21 @@ bool dispatch_queue(WPARAM* quit_code) {
       *quit_code = msg.wParam;
       return false;
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    dispatch_message(msg);
   }
   return true;
 }
 
 }  // namespace
+
+void set_message_filter(MessageFilter filter) { message_filter.store(filter); }
+
+void dispatch_message(MSG& message) {
+  const MessageFilter filter = message_filter.load();
+  if (filter != nullptr && filter(message)) return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
 
 // A quit taken here is posted again, so the thread's own message loop still ends.
 void process_pending_messages() {
@@ -64,6 +75,30 @@ bool responsive_wait(long long amount, int unit) {
   }
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
   return true;
+}
+
+bool wait_for_object_responsively(void* handle, bool end_at_quit) {
+  WPARAM quit_code = 0;
+  bool quit = false;
+  bool signalled = false;
+  for (;;) {
+    if (quit) {
+      // The windows are gone: nothing is left to answer for.
+      signalled = WaitForSingleObject(handle, INFINITE) == WAIT_OBJECT_0;
+      break;
+    }
+    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT);
+    if (result != WAIT_OBJECT_0 + 1) {
+      signalled = result == WAIT_OBJECT_0;
+      break;
+    }
+    if (!dispatch_queue(&quit_code)) {
+      quit = true;
+      if (end_at_quit) break;
+    }
+  }
+  if (quit) PostQuitMessage(static_cast<int>(quit_code));
+  return signalled;
 }
 
 void responsive_wait_until(long long milliseconds, const std::function<bool()>& done) {

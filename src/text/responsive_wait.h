@@ -1,6 +1,7 @@
 #pragma once
 // A wait that keeps the calling thread's windows responsive (Windows only).
 
+struct tagMSG;
 #include <functional>
 
 namespace quillmere {
@@ -17,5 +18,20 @@ void responsive_wait_until(long long milliseconds, const std::function<bool()>& 
 
 // Dispatches every message waiting in the calling thread's queue.
 void process_pending_messages();
+
+// Waits until the kernel object `handle` is signalled, dispatching the thread's messages
+// meanwhile. A quit taken during the wait is posted again when it ends. With `end_at_quit` the
+// wait then ends at once and yields false; without, it waits on for the handle, dispatching
+// nothing more. True when the handle was signalled.
+bool wait_for_object_responsively(void* handle, bool end_at_quit);
+
+// The program's own keyboard handling: every loop and wait of this program gives each message
+// to the filter before dispatching it; a filter that yields true has taken the message. Set
+// once at start-up, before the first window exists.
+using MessageFilter = bool (*)(tagMSG& message);
+void set_message_filter(MessageFilter filter);
+
+// What a message loop does with one message it took: the filter, else translate and dispatch.
+void dispatch_message(tagMSG& message);
 
 }  // namespace quillmere

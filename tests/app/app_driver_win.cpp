@@ -227,6 +227,16 @@ void AppProcess::set_date(HWND picker, int year, int month, int day) const {
   SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
+RECT AppProcess::row_rect(HWND list, int row) const {
+  RemoteBuffer remote(process_.hProcess, sizeof(RECT));
+  RECT rect{};
+  rect.left = LVIR_LABEL;
+  remote.write(0, &rect, sizeof rect);
+  SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  remote.read(0, &rect, sizeof rect);
+  return rect;
+}
+
 void AppProcess::choose_entry(HWND combo, int index) const {
   SendMessageW(combo, CB_SETCURSEL, index, 0);
   SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
@@ -240,6 +250,132 @@ std::wstring AppProcess::entry_text(HWND combo, int index) const {
   SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(length));
   return text;
+}
+
+void press(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    inputs.push_back(down);
+  }
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    INPUT up{};
+    up.type = INPUT_KEYBOARD;
+    up.ki.wVk = *key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(up);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  // The program's thread takes the keys in its own time.
+  Sleep(150);
+}
+
+bool bring_to_front(HWND window) {
+  return wait_until([&] {
+    if (GetForegroundWindow() != window) SetForegroundWindow(window);
+    return GetForegroundWindow() == window;
+  }, 3s);
+}
+
+HWND focused(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+int wait_for_focus(HWND window, int id, std::chrono::milliseconds limit) {
+  int now = 0;
+  wait_until([&] { return (now = GetDlgCtrlID(focused(window))) == id; }, limit);
+  return now;
+}
+
+void right_click(HWND window, POINT point) {
+  ClientToScreen(window, &point);
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((point.x * 65535LL + width / 2) / (width - 1));
+    input.mi.dy = static_cast<LONG>((point.y * 65535LL + height / 2) / (height - 1));
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+  Sleep(300);
+}
+
+namespace {
+
+// The clipboard's block of `format`, copied out; empty when it holds none.
+std::string clipboard_bytes(UINT format) {
+  std::string bytes;
+  if (!OpenClipboard(nullptr)) return bytes;
+  if (HANDLE block = GetClipboardData(format)) {
+    if (const void* data = GlobalLock(block)) {
+      bytes.assign(static_cast<const char*>(data), GlobalSize(block));
+      GlobalUnlock(block);
+    }
+  }
+  CloseClipboard();
+  return bytes;
+}
+
+}  // namespace
+
+std::wstring clipboard_text() {
+  const std::string bytes = clipboard_bytes(CF_UNICODETEXT);
+  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) CopyMemory(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  return text;
+}
+
+std::string clipboard_html() {
+  std::string bytes = clipboard_bytes(RegisterClipboardFormatW(L"HTML Format"));
+  bytes.resize(strnlen(bytes.c_str(), bytes.size()));
+  return bytes;
+}
+
+void empty_clipboard() {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  CloseClipboard();
+}
+
+std::chrono::duration<double, std::milli> answer_time(HWND window, std::chrono::milliseconds limit) {
+  const auto started = std::chrono::steady_clock::now();
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(limit.count()),
+                           &ignored))
+    return limit;
+  return std::chrono::steady_clock::now() - started;
+}
+
+AnswerFigures measure_answer_times(HWND window, std::chrono::milliseconds span,
+                                   std::chrono::milliseconds pause) {
+  // Each probe starts on time on a thread of its own, so a window that is held for a while
+  // answers every probe sent meanwhile late, as a person clicking at that moment would see it.
+  std::vector<double> times;
+  times.reserve(static_cast<std::size_t>(span / pause) + 1);
+  std::vector<std::thread> probes;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto at = start; at < start + span; at += pause) {
+    std::this_thread::sleep_until(at);
+    times.push_back(0);
+    probes.emplace_back([window, &slot = times.back()] { slot = answer_time(window).count(); });
+  }
+  for (std::thread& probe : probes) probe.join();
+  AnswerFigures figures;
+  figures.samples = static_cast<int>(times.size());
+  if (times.empty()) return figures;
+  std::sort(times.begin(), times.end());
+  figures.median_ms = times[times.size() / 2];
+  figures.worst_ms = times.back();
+  return figures;
 }
 
 RECT client_rect_of(HWND window, HWND control) {

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,8 @@ class AppProcess {
   void select_row(HWND list, int row) const;
   void clear_selection(HWND list) const;
   void set_date(HWND picker, int year, int month, int day) const;
+  // A row's rectangle in the list's client area.
+  RECT row_rect(HWND list, int row) const;
   // Chooses a courier entry as a person would (the selection-change notice included).
   void choose_entry(HWND combo, int index) const;
   std::wstring entry_text(HWND combo, int index) const;
@@ -71,6 +75,38 @@ class AppProcess {
   class RemoteBuffer;
   PROCESS_INFORMATION process_{};
 };
+
+// Keys through the system's input, as a keyboard sends them, to the foreground window: the
+// keys go down in order and up in reverse (a chord such as {VK_CONTROL, 'C'}).
+void press(std::initializer_list<WORD> keys);
+// Brings `window` to the front and waits until it is the foreground window.
+bool bring_to_front(HWND window);
+// The control with the keyboard focus on `window`'s thread.
+HWND focused(HWND window);
+// The focused control's id, once it is `id` or `limit` has passed.
+int wait_for_focus(HWND window, int id, std::chrono::milliseconds limit = 3s);
+
+// A right-click through the system's input at `point` of `window`'s client area.
+void right_click(HWND window, POINT point);
+// What the clipboard holds as Unicode text, and as "HTML Format" (UTF-8); empty when nothing.
+std::wstring clipboard_text();
+std::string clipboard_html();
+void empty_clipboard();
+
+// How long `window`'s thread takes to handle a plain message (WM_NULL), the way Windows decides
+// that a window has stopped answering; `limit` when it did not answer within it.
+std::chrono::duration<double, std::milli> answer_time(HWND window,
+                                                      std::chrono::milliseconds limit = 10s);
+
+struct AnswerFigures {
+  int samples = 0;
+  double median_ms = 0;
+  double worst_ms = 0;
+};
+// Answer times of probes sent every `pause` while `span` passes, each sent on time whether or
+// not the probes before it have been answered.
+AnswerFigures measure_answer_times(HWND window, std::chrono::milliseconds span,
+                                   std::chrono::milliseconds pause = 50ms);
 
 // The rectangle of `control` in `window`'s client coordinates.
 RECT client_rect_of(HWND window, HWND control);

@@ -31,7 +31,14 @@ std::wstring windows_path(std::string unix_path) {
   return utf16("Z:" + unix_path);
 }
 
-const std::wstring kProgram = windows_path(QUILLMERE_E2E_APP);
+// QUILLMERE_E2E_PROGRAM (a Windows path) runs the tests on another build of the program, for
+// figures of the one beside the other.
+std::wstring program_under_test() {
+  wchar_t chosen[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"QUILLMERE_E2E_PROGRAM", chosen, MAX_PATH)) return chosen;
+  return windows_path(QUILLMERE_E2E_APP);
+}
+const std::wstring kProgram = program_under_test();
 const std::wstring kRunFolder = windows_path(QUILLMERE_E2E_RUN_DIR);
 const std::string kSandbox = "http://127.0.0.1:" + std::to_string(QUILLMERE_E2E_PORT);
 const std::wstring kRecordFile = L"\\\u53d1\u8d27\u8bb0\u5f55.txt";  // 发货记录.txt
@@ -129,6 +136,15 @@ class AppTest : public ::testing::Test {
   void fetch_day(int year, int month, int day) {
     app_->set_date(control(kDatePicker), year, month, day);
     click(control(kFetchOrdersButton));
+  }
+
+  // Presses Tab until the control `id` of the main window has the focus.
+  bool tab_to(int id) {
+    for (int i = 0; i < 15; ++i) {
+      if (GetDlgCtrlID(focused(main_)) == id) return true;
+      press({VK_TAB});
+    }
+    return GetDlgCtrlID(focused(main_)) == id;
   }
 
   static std::string u8str(const char8_t* text) { return reinterpret_cast<const char*>(text); }
@@ -413,9 +429,179 @@ TEST_F(AppTest, closing_the_window_while_monitoring_ends_the_program_with_exit_c
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
 }
 
+void print_figures(const char* what, const AnswerFigures& figures) {
+  std::printf("answer time %s: median %.1f ms, worst %.1f ms (%d samples)\n", what,
+              figures.median_ms, figures.worst_ms, figures.samples);
+  std::fflush(stdout);
+}
+
+// A platform that takes its time: every /token and /api reply waits 2 s.
+class SlowPlatformTest : public AppTest {
+ protected:
+  void TearDown() override { sandbox("/sandbox/slow?ms=0"); }
+  static void slow_down(int ms) { sandbox("/sandbox/slow?ms=" + std::to_string(ms)); }
+};
+
+// Figures, not a target test: the bound only says that no 2-s exchange held the window.
+TEST_F(SlowPlatformTest, the_window_answers_during_slow_monitoring_and_a_slow_delivery) {
+  add_order("2030-9-1", false, kSoapQuery);
+  const std::string paid = add_order("2030-9-1", true, kSoapQuery);
+  log_in();
+  fetch_day(2030, 9, 1);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+  print_figures("idle", measure_answer_times(main_, 2s));
+
+  slow_down(2000);
+  // Both orders are listed, so a pass is one ids request; a third, unpaid, adds a detail request.
+  add_order("2030-9-1", false, kSoapQuery);
+  click(control(kStartMonitorButton));
+  Sleep(300);
+  const AnswerFigures monitoring = measure_answer_times(main_, 10s);
+  print_figures("during monitoring, 2 s per reply", monitoring);
+  EXPECT_LT(monitoring.worst_ms, 1500) << "an exchange held the window";
+  // The keys work during the exchanges too.
+  ASSERT_TRUE(bring_to_front(main_));
+  EXPECT_TRUE(tab_to(kSecretEdit));
+  press({VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kLoginButton, 1s), kLoginButton);
+  const auto stop_clicked = std::chrono::steady_clock::now();
+  click(control(kStopMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); }, 30s)) << log();
+  std::printf("stop during slow monitoring: the loop ended %.1f s after the click\n",
+              seconds_since(stop_clicked));
+
+  app_->select_row(orders_, 1);
+  click(control(kDeliverButton));
+  HWND express = app_->top_window(kExpressWindowClass);
+  ASSERT_NE(express, nullptr);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  click(GetDlgItem(express, kConfirmButton));
+  Sleep(100);
+  const AnswerFigures delivering = measure_answer_times(main_, 1700ms);
+  print_figures("during a delivery, 2 s per reply (main window)", delivering);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  EXPECT_LT(delivering.worst_ms, 1500) << "the delivery exchange held the window";
+  EXPECT_EQ(utf8(app_->cell(deliveries_, 0, 1)), paid);
+}
+
+TEST_F(SlowPlatformTest, closing_during_slow_monitoring_ends_the_program_at_once) {
+  add_order("2030-9-2", false, kSoapQuery);
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 9, 2);
+  slow_down(10000);
+  click(control(kStartMonitorButton));
+  Sleep(1000);  // inside the first ids exchange
+  const auto closed = std::chrono::steady_clock::now();
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app_->exit_code(15s), 0);
+  const auto took = std::chrono::steady_clock::now() - closed;
+  std::printf("closed during a 10-s exchange: the program ended after %lld ms\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  EXPECT_LT(took, 8s) << "the program waited for the exchange";
+}
+
+TEST_F(SlowPlatformTest, closing_during_a_slow_delivery_still_records_it_and_ends_with_exit_code_0) {
+  const std::string id = add_order("2030-9-3", true, kSoapQuery);
+  log_in();
+  fetch_day(2030, 9, 3);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  write_file(folder_ + kRecordFile, "");
+  app_->select_row(orders_, 0);
+  click(control(kDeliverButton));
+  HWND express = app_->top_window(kExpressWindowClass);
+  ASSERT_NE(express, nullptr);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  slow_down(8000);
+  click(GetDlgItem(express, kConfirmButton));
+  Sleep(800);
+  const auto closed = std::chrono::steady_clock::now();
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  // Under Wine without a window manager, hiding a window waits up to 2 s for the X server.
+  EXPECT_TRUE(wait_until([&] { return !IsWindow(main_) && !IsWindow(express); }, 5s))
+      << "the windows go before the exchange ends";
+  EXPECT_LT(std::chrono::steady_clock::now() - closed, 6s);
+  EXPECT_EQ(app_->exit_code(20s), 0);
+  EXPECT_EQ(read_file(folder_ + kRecordFile), id + "|2\r\n");
+  EXPECT_NE(sandbox("/sandbox/deliveries").find("\"order_id\":\"" + id + "\""), std::string::npos);
+}
+
 TEST_F(AppTest, exit_code_is_0_after_closing_an_idle_window) {
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+}
+
+TEST_F(AppTest, tab_walks_the_main_window_in_order_and_enter_in_a_login_field_logs_in) {
+  ASSERT_TRUE(bring_to_front(main_));
+  EXPECT_EQ(wait_for_focus(main_, kAppKeyEdit), kAppKeyEdit) << "the focus starts in APPKEY";
+  const std::vector<int> order = {kSecretEdit,    kLoginButton,        kFetchOrdersButton,
+                                  kDeliverButton, kStartMonitorButton, kStopMonitorButton,
+                                  kDatePicker,    kOrderList,          kLogEdit,
+                                  kTabs,          kAppKeyEdit};
+  std::vector<int> seen;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    press({VK_TAB});
+    seen.push_back(wait_for_focus(main_, order[i]));
+  }
+  EXPECT_EQ(seen, order) << "添加卡密 is disabled and skipped";
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kTabs), kTabs);
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kLogEdit), kLogEdit);
+
+  // Ctrl+Tab turns the pages, and Tab then reaches the list in view.
+  press({VK_CONTROL, VK_TAB});
+  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
+  EXPECT_EQ(SendMessageW(control(kTabs), TCM_GETCURSEL, 0, 0), 1);
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(main_, kDeliveryList), kDeliveryList);
+  press({VK_CONTROL, VK_SHIFT, VK_TAB});
+  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(orders_) && !IsWindowVisible(deliveries_); }));
+  EXPECT_EQ(wait_for_focus(main_, kOrderList), kOrderList) << "the focus follows the page";
+
+  // Esc does nothing in the main window; Enter in SECRET logs in.
+  press({VK_ESCAPE});
+  EXPECT_TRUE(IsWindow(main_));
+  set_text(control(kAppKeyEdit), utf16(kAppKey));
+  set_text(control(kSecretEdit), utf16(kSecret));
+  ASSERT_TRUE(tab_to(kSecretEdit));
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"登陆成功\r\n")); })) << log();
+  EXPECT_EQ(log(), u8str(u8"登陆成功\r\n")) << "one key, one login";
+  // On a focused button Enter is that button's click, as in any dialog.
+  press({VK_TAB});
+  ASSERT_EQ(wait_for_focus(main_, kLoginButton), kLoginButton);
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log() == u8str(u8"登陆成功\r\n登陆成功\r\n"); })) << log();
+}
+
+TEST_F(AppTest, ctrl_a_selects_a_whole_box_and_the_focus_comes_back_after_another_window) {
+  ASSERT_TRUE(bring_to_front(main_));
+  set_text(control(kSecretEdit), L"abc def");
+  press({VK_TAB});
+  ASSERT_EQ(wait_for_focus(main_, kSecretEdit), kSecretEdit);
+  SendMessageW(control(kSecretEdit), EM_SETSEL, 2, 2);
+  press({VK_CONTROL, 'A'});
+  DWORD start = 1, end = 0;
+  SendMessageW(control(kSecretEdit), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 7u);
+  EXPECT_EQ(text_of(control(kSecretEdit)), L"abc def") << "no control character typed";
+
+  // The log too, read-only as it is.
+  log_in();
+  ASSERT_TRUE(tab_to(kLogEdit));
+  press({VK_CONTROL, 'A'});
+  SendMessageW(log_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, static_cast<DWORD>(text_of(log_).size()));
+
+  // Away to another window and back: the log has the focus again.
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                               100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(bring_to_front(other));
+  ASSERT_TRUE(bring_to_front(main_));
+  EXPECT_EQ(wait_for_focus(main_, kLogEdit), kLogEdit);
+  DestroyWindow(other);
 }
 
 class DeliveryTest : public AppTest {
@@ -593,6 +779,84 @@ TEST_F(DeliveryTest, a_refused_delivery_adds_no_row_and_no_record_line) {
   ASSERT_TRUE(wait_until([&] { return log() == before + u8str(u8"发货失败\r\n"); })) << log();
   EXPECT_EQ(app_->row_count(deliveries_), 1);
   EXPECT_EQ(delivery_of(ids_[1]), "");
+}
+
+TEST_F(DeliveryTest, the_express_window_works_from_the_keyboard) {
+  write_file(folder_ + kRecordFile, "");
+  HWND express = open_express(0);
+  ASSERT_NE(express, nullptr);
+  ASSERT_TRUE(bring_to_front(express));
+  EXPECT_EQ(wait_for_focus(express, kCourierCombo), kCourierCombo);
+  press({VK_TAB});
+  EXPECT_EQ(wait_for_focus(express, kConfirmButton), kConfirmButton) << "the disabled box is skipped";
+  press({VK_SHIFT, VK_TAB});
+  EXPECT_EQ(wait_for_focus(express, kCourierCombo), kCourierCombo);
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 1);
+  press({VK_TAB});
+  ASSERT_EQ(wait_for_focus(express, kTrackingEdit), kTrackingEdit);
+  press({'S'});
+  press({'F'});
+  press({'7'});
+  EXPECT_EQ(utf8(text_of(GetDlgItem(express, kTrackingEdit))), "sf7");
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  EXPECT_EQ(read_file(folder_ + kRecordFile), ids_[0] + "|2\r\n");
+  EXPECT_NE(delivery_of(ids_[0]).find("\"express_no\":\"sf7\""), std::string::npos);
+  EXPECT_EQ(app_->row_count(deliveries_), 1) << "one Enter, one delivery";
+  press({VK_ESCAPE});
+  EXPECT_TRUE(wait_until([&] { return !IsWindow(express); })) << "Esc closes it";
+  EXPECT_TRUE(IsWindow(main_));
+}
+
+TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_text_table) {
+  std::vector<std::wstring> row0, row1;
+  for (int column = 0; column < 8; ++column) {
+    row0.push_back(app_->cell(orders_, 0, column));
+    row1.push_back(app_->cell(orders_, 1, column));
+  }
+  auto joined = [](const std::vector<std::wstring>& cells) {
+    std::wstring line;
+    for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? L"\t" : L"") + cells[i];
+    return line + L"\r\n";
+  };
+  ASSERT_TRUE(bring_to_front(main_));
+  app_->select_row(orders_, 0);
+  ASSERT_TRUE(tab_to(kOrderList));
+  empty_clipboard();
+  press({VK_CONTROL, 'C'});
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row0); }, 3s)) << utf8(clipboard_text());
+
+  // A right-click on the second row selects it, then 复制订单号.
+  const RECT second = app_->row_rect(orders_, 1);
+  right_click(orders_, POINT{(second.left + second.right) / 2, (second.top + second.bottom) / 2});
+  EXPECT_TRUE(wait_until([&] { return SendMessageW(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; }, 2s));
+  press({VK_DOWN});
+  press({VK_RETURN});
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == row1[1]; }, 3s)) << utf8(clipboard_text());
+  EXPECT_EQ(row1[1].size(), 13u);
+
+  // The menu key: 复制整行 of the selected row.
+  press({VK_APPS});
+  press({VK_DOWN});
+  press({VK_DOWN});
+  press({VK_RETURN});
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row1); }, 3s)) << utf8(clipboard_text());
+
+  // Shift+F10: 复制全部, the titles first; the HTML table keeps every cell as text.
+  press({VK_SHIFT, VK_F10});
+  press({VK_UP});
+  press({VK_RETURN});
+  std::wstring titles;
+  for (int column = 0; column < 8; ++column) titles += (column ? L"\t" : L"") + app_->column_title(orders_, column);
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == titles + L"\r\n" + joined(row0) + joined(row1); }, 3s))
+      << utf8(clipboard_text());
+  const std::string html = clipboard_html();
+  EXPECT_EQ(html.rfind("Version:0.9\r\n", 0), 0u) << html;
+  EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>" + ids_[1] + "</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find(u8str(u8"买家微信号")), std::string::npos) << html;
+  // Nothing the workflows read has changed: the second row is still the one selected.
+  EXPECT_EQ(SendMessageW(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  EXPECT_EQ(app_->row_count(orders_), 2);
 }
 
 TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {

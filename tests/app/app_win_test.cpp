@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <imm.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
@@ -16,6 +18,7 @@
 
 #include "app/attention_win.h"
 #include "app/control_ids.h"
+#include "app/dialog_keys_win.h"
 #include "app/express_window_win.h"
 #include "app/main_window_win.h"
 #include "app/platform_win.h"
@@ -124,6 +127,92 @@ TEST(window_thread, after_the_window_is_gone_calls_do_nothing_and_yield_the_fall
   EXPECT_EQ(host.list.cell(0, 0), "");
   EXPECT_EQ(host.list.find_row(1, "x"), -1);
   EXPECT_EQ(host.list.selected_row(), -1);
+}
+
+// Exchanges that take `delay_ms` and note the thread they ran on.
+class SlowNetwork final : public shop::Network {
+ public:
+  explicit SlowNetwork(DWORD delay_ms) : delay_ms_(delay_ms) {}
+  std::string fetch_page(const std::string& url) override { return exchange("page " + url); }
+  std::string winhttp_fetch(const std::string& url) override { return exchange("winhttp " + url); }
+  std::atomic<DWORD> ran_on{0};
+  std::atomic<long> owner_holders{0};
+  std::weak_ptr<const void> owner;
+
+ private:
+  std::string exchange(std::string reply) {
+    ran_on = GetCurrentThreadId();
+    owner_holders = owner.use_count();
+    Sleep(delay_ms_);
+    return reply;
+  }
+  DWORD delay_ms_;
+};
+
+LRESULT CALLBACK count_app_messages(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_APP + 9) ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return DefWindowProcW(window, message, w, l);
+}
+
+TEST(off_window_network, on_the_window_thread_the_exchange_runs_apart_while_messages_are_handled) {
+  HostWindow host;
+  ASSERT_NE(host.window, nullptr) << host.creation_error;
+  SlowNetwork slow(300);
+  OffWindowNetwork network(slow, host.thread);
+  auto owner = std::make_shared<int>(0);
+  slow.owner = owner;
+  network.hold_while_exchanging(owner);
+
+  int handled = 0;
+  HWND counter = CreateWindowW(L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  SetWindowLongPtrW(counter, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&handled));
+  SetWindowLongPtrW(counter, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(count_app_messages));
+  std::thread poster([counter] {
+    Sleep(100);
+    PostMessageW(counter, WM_APP + 9, 0, 0);
+  });
+  EXPECT_EQ(network.fetch_page("u"), "page u");
+  poster.join();
+  EXPECT_NE(slow.ran_on.load(), GetCurrentThreadId());
+  EXPECT_EQ(handled, 1) << "the message came and was handled during the exchange";
+  EXPECT_EQ(slow.owner_holders.load(), 2) << "the exchange's thread held the owner";
+  EXPECT_EQ(network.winhttp_fetch("d"), "winhttp d");
+
+  // From any other thread the exchange runs right there.
+  DWORD worker_id = 0;
+  std::string reply;
+  std::thread worker([&] {
+    worker_id = GetCurrentThreadId();
+    reply = network.fetch_page("w");
+  });
+  worker.join();
+  EXPECT_EQ(reply, "page w");
+  EXPECT_EQ(slow.ran_on.load(), worker_id);
+  DestroyWindow(counter);
+}
+
+TEST(off_window_network, once_the_program_quits_monitoring_stops_waiting_and_a_delivery_does_not) {
+  HostWindow host;
+  ASSERT_NE(host.window, nullptr) << host.creation_error;
+  SlowNetwork slow(400);
+  OffWindowNetwork network(slow, host.thread);
+  PostQuitMessage(0);
+  const DWORD started = GetTickCount();
+  EXPECT_EQ(network.fetch_page("ids"), "") << "no reply waited for";
+  EXPECT_LT(GetTickCount() - started, 300u);
+  PostQuitMessage(0);
+  EXPECT_EQ(network.winhttp_fetch("deliver"), "winhttp deliver");
+  MSG quit;
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit is kept";
+  Sleep(500);  // the abandoned exchange ends before `slow` goes
+}
+
+TEST(ascii_fields, open_no_input_method) {
+  HostWindow host;
+  HWND edit = CreateWindowW(L"Edit", L"", WS_CHILD, 0, 0, 50, 20, host.window, nullptr, nullptr, nullptr);
+  refuse_input_method(edit);
+  EXPECT_EQ(ImmGetContext(edit), nullptr);
+  DestroyWindow(edit);
 }
 
 TEST(report_list_view, rows_and_cells_round_trip_gbk_text) {

@@ -181,6 +181,22 @@ TEST_F(DeliveryTest, the_row_and_line_describe_the_order_that_was_delivered) {
   EXPECT_EQ(record_file.content, "7788|2\r\n");
 }
 
+TEST_F(DeliveryTest, closing_the_window_during_the_exchange_still_records_an_accepted_delivery) {
+  choose(0);
+  accept(build_delivery_request("7788", "999", "tok"));
+  network.during_exchange = [&](const std::string&) { window.is_alive = false; };
+  confirm();
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
+  EXPECT_EQ(window.log, "") << "no control of the closed window is touched";
+  EXPECT_EQ(window.deliveries.row_count(), 0);
+
+  // A refused one closed the same way leaves the file alone.
+  window.orders.selected = 1;
+  confirm();
+  EXPECT_EQ(record_file.attempts, 1);
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
+}
+
 TEST_F(DeliveryTest, a_delivery_refused_for_its_token_goes_again_after_the_renewal) {
   log_in("T1");
   network.reply(build_token_request("ak", "sk"), token_reply("T2", 90000));

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <vector>
 #include <thread>
 
 namespace quillmere {
@@ -90,6 +91,86 @@ TEST(responsive_wait, quit_taken_during_the_wait_is_posted_again) {
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.wParam, 7u);
+}
+
+// An event set by another thread after `delay_ms`.
+struct LateEvent {
+  explicit LateEvent(DWORD delay_ms) : delay(delay_ms) {
+    thread = CreateThread(nullptr, 0, &LateEvent::run, this, 0, nullptr);
+  }
+  ~LateEvent() {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(event);
+  }
+  static DWORD WINAPI run(LPVOID self) {
+    auto* late = static_cast<LateEvent*>(self);
+    Sleep(late->delay);
+    SetEvent(late->event);
+    return 0;
+  }
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  DWORD delay;
+  HANDLE thread;
+};
+
+TEST(wait_for_object_responsively, handles_messages_until_the_object_is_signalled) {
+  HWND window = make_window();
+  ASSERT_NE(window, nullptr);
+  g_dispatched = 0;
+  LateEvent done(200);
+  HANDLE poster = CreateThread(nullptr, 0, post_later, window, 0, nullptr);
+  EXPECT_TRUE(wait_for_object_responsively(done.event, true));
+  EXPECT_EQ(WaitForSingleObject(done.event, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(g_dispatched, 1) << "the message posted meanwhile was handled during the wait";
+  WaitForSingleObject(poster, INFINITE);
+  CloseHandle(poster);
+  DestroyWindow(window);
+}
+
+TEST(wait_for_object_responsively, a_quit_ends_the_wait_at_once_only_when_asked) {
+  {
+    LateEvent done(400);
+    PostQuitMessage(3);
+    EXPECT_FALSE(wait_for_object_responsively(done.event, true));
+    EXPECT_EQ(WaitForSingleObject(done.event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+  }
+  LateEvent done(200);
+  PostQuitMessage(4);
+  EXPECT_TRUE(wait_for_object_responsively(done.event, false));
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 4u);
+}
+
+std::vector<UINT> g_filtered;
+bool take_app_messages(MSG& message) {
+  g_filtered.push_back(message.message);
+  return message.message == WM_APP;
+}
+
+TEST(message_filter, every_pump_gives_messages_to_the_filter_first) {
+  HWND window = make_window();
+  ASSERT_NE(window, nullptr);
+  g_dispatched = 0;
+  g_filtered.clear();
+  set_message_filter(take_app_messages);
+  PostMessageW(window, WM_APP, 0, 0);
+  process_pending_messages();
+  PostMessageW(window, WM_APP, 0, 0);
+  responsive_wait(20);
+  PostMessageW(window, WM_APP + 1, 0, 0);
+  LateEvent done(50);
+  wait_for_object_responsively(done.event, true);
+  set_message_filter(nullptr);
+  PostMessageW(window, WM_APP, 0, 0);
+  process_pending_messages();
+  EXPECT_EQ(g_filtered, (std::vector<UINT>{WM_APP, WM_APP, WM_APP + 1}));
+  EXPECT_EQ(g_dispatched, 1) << "only the message given while no filter was set reached the window";
+  DestroyWindow(window);
 }
 
 TEST(responsive_wait_until, ends_when_another_thread_makes_the_condition_true) {

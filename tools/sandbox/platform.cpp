@@ -394,6 +394,15 @@ outcome drop_calls_control(shop& shop, std::string_view query) {
   return {kSuccess, to_text(success_envelope(std::move(result)))};
 }
 
+outcome slow_control(shop& shop, std::string_view query) {
+  const auto delay = parse_whole(query_value(query, "ms").value_or(""), 0, 600000);
+  if (!delay) return control_text_error("ms");
+  shop.set_reply_delay(std::chrono::milliseconds(*delay));
+  json result = json::object();
+  result["ms"] = *delay;
+  return {kSuccess, to_text(success_envelope(std::move(result)))};
+}
+
 outcome refuse_detail_control(shop& shop, std::string_view query) {
   const std::string order_id = query_value(query, "order_id").value_or("");
   if (order_id.empty()) return bad_parameter("order_id", kMissing, 400);
@@ -475,6 +484,7 @@ outcome dispatch(shop& shop, std::string_view path, std::string_view query,
   if (path == "/sandbox/deliveries") return deliveries_control(shop);
   if (path == "/sandbox/drop-calls") return drop_calls_control(shop, query);
   if (path == "/sandbox/refuse-detail") return refuse_detail_control(shop, query);
+  if (path == "/sandbox/slow") return slow_control(shop, query);
   if (path == "/sandbox/tick") {
     const shop::tick_result beat = shop.tick(clock.local);
     json result = json::object();
@@ -519,6 +529,8 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   std::string method_name;
   outcome result;
   const bool drop = target.path == "/api" && shop.take_dropped_call();
+  const bool platform_path = target.path == "/api" || target.path == "/token";
+  const std::chrono::milliseconds delay = platform_path ? shop.reply_delay() : std::chrono::milliseconds(0);
   try {
     if (!drop) {
       result = dispatch(shop, target.path, target.query, clock, method_name);
@@ -540,10 +552,10 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   } else if (!target.query.empty()) {
     line += ' ' + printable(percent_decode(target.query));
   }
-  if (drop) return {0, {}, line + " -> dropped", true};
+  if (drop) return {0, {}, line + " -> dropped", true, false, delay};
   line += " -> " + std::to_string(result.code);
   const bool arms_drops = target.path == "/sandbox/drop-calls" && result.http_status == 200;
-  return {result.http_status, std::move(result.body), std::move(line), false, arms_drops};
+  return {result.http_status, std::move(result.body), std::move(line), false, arms_drops, delay};
 }
 
 }  // namespace quillmere::sandbox

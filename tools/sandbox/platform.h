@@ -13,6 +13,7 @@
 //   10000 internal error                             10009 unreadable request
 //   20004 courier code not accepted                  20005 order details unavailable (a test)
 
+#include <chrono>
 #include <string>
 
 #include "shop.h"
@@ -32,6 +33,8 @@ struct reply {
   // Close every other client connection first: a client retries a request that dies on a
   // kept-alive connection (WinInet does), so a dropped call must find none to reuse.
   bool close_other_connections = false;
+  // How long to hold the reply back before sending it (or dropping the connection).
+  std::chrono::milliseconds delay{0};
 };
 
 inline constexpr const char* kReplyContentType = "application/json;charset=UTF-8";

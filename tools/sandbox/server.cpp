@@ -89,6 +89,8 @@ struct server::impl {
       const std::lock_guard guard(shop_mutex);
       out = answer(shop, {http_request.method, http_request.target}, read_clock());
     }
+    // Outside the lock: other clients and the controls are answered meanwhile.
+    if (out.delay.count() > 0) std::this_thread::sleep_for(out.delay);
     if (out.drop) {
       if (shut_connections(http_request, true)) {
         write_log(out.log_line);

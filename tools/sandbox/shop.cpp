@@ -318,6 +318,7 @@ void shop::reseed(local_time now) {
   ticks_ = 0;
   calls_to_drop_ = 0;
   refused_details_.clear();
+  reply_delay_ = std::chrono::milliseconds(0);
   settings_ = startup_settings_;
   recent_calls_.clear();
   const local_days today = floor<days>(now);

@@ -154,6 +154,10 @@ class shop {
   bool detail_refused(std::string_view order_id) const {
     return refused_details_.find(order_id) != refused_details_.end();
   }
+  // Every /token and /api reply from now on is held back this long, as a slow line would;
+  // 0 answers at once. The server sleeps outside its shop lock.
+  void set_reply_delay(std::chrono::milliseconds delay) { reply_delay_ = delay; }
+  std::chrono::milliseconds reply_delay() const { return reply_delay_; }
 
  private:
   order* mutable_order(std::string_view order_id);
@@ -174,6 +178,7 @@ class shop {
   std::uint64_t ticks_ = 0;
   int calls_to_drop_ = 0;
   std::set<std::string, std::less<>> refused_details_;
+  std::chrono::milliseconds reply_delay_{0};
 };
 
 // The demo shop's credentials, also printed at start and written in the README.

@@ -546,6 +546,35 @@ TEST_F(controls, drop_calls_loses_the_next_method_calls_and_nothing_else) {
   EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
 }
 
+TEST_F(controls, slow_holds_back_platform_replies_only_until_reset) {
+  const std::string token = log_in();
+  const reply set = get("/sandbox/slow?ms=2000");
+  ASSERT_EQ(set.http_status, 200);
+  EXPECT_EQ(set.delay.count(), 0) << "the control itself answers at once";
+  EXPECT_EQ(nlohmann::json::parse(set.body)["result"]["ms"], 2000);
+  EXPECT_EQ(get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret")
+                .delay.count(),
+            2000);
+  EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 2000);
+  EXPECT_EQ(get("/sandbox/orders").delay.count(), 0);
+  EXPECT_EQ(get("/favicon.ico").delay.count(), 0);
+  // A lost call is lost as late as a slow one would be answered.
+  get("/sandbox/drop-calls?count=1");
+  const reply lost = get(ids_request("2026-12-9", token));
+  EXPECT_TRUE(lost.drop);
+  EXPECT_EQ(lost.delay.count(), 2000);
+  for (const char* bad : {"", "-1", "600001", "x", "1.5"}) {
+    EXPECT_EQ(get(std::string("/sandbox/slow?ms=") + bad).http_status, 400) << bad;
+  }
+  EXPECT_EQ(get("/sandbox/slow").http_status, 400);
+  EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 2000) << "a bad control changes nothing";
+  get("/sandbox/reset");
+  EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 0);
+  get("/sandbox/slow?ms=50");
+  get("/sandbox/slow?ms=0");
+  EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 0);
+}
+
 TEST_F(controls, refuse_detail_refuses_that_order_only_until_reset) {
   const std::string token = log_in();
   const std::vector<std::string> ids = demo.order_ids(kToday);

@@ -219,6 +219,23 @@ TEST_F(served, a_dropped_call_closes_the_connection_without_a_reply) {
   EXPECT_EQ(log.str().find("HTTP 500"), std::string::npos) << log.str();
 }
 
+TEST_F(served, a_slow_reply_holds_back_only_its_own_client) {
+  const std::string token = log_in(port);
+  ASSERT_EQ(get(port, "/sandbox/slow?ms=2000").status, 200);
+  const auto started = std::chrono::steady_clock::now();
+  std::atomic<bool> slow_answered{false};
+  std::thread slow_client([&] {
+    EXPECT_EQ(get(port, ids_request(today(), token)).status, 200);
+    slow_answered = true;
+  });
+  std::this_thread::sleep_for(200ms);
+  // The slow reply does not hold the shop's lock while it waits: the controls still answer.
+  EXPECT_EQ(get(port, "/sandbox/orders?date=2000-1-1").status, 200);
+  EXPECT_FALSE(slow_answered) << "the control was answered before the slow reply";
+  slow_client.join();
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 2000ms);
+}
+
 TEST_F(served, keeps_its_shop_whole_under_parallel_clients) {
   const std::string token = log_in(port);
   std::vector<std::thread> clients;
