@@ -207,7 +207,13 @@ TEST(fetch_page, a_body_cut_off_mid_way_is_returned_in_part) {
     r.reset_after_body = true;
     return r;
   });
-  EXPECT_EQ(fetch_page(server.url("/cut")), std::string(3000, 'p'));
+  // What arrived before the reset is kept. How much that is depends on when WinInet's own
+  // buffer meets the reset (Wine hands over 2048 bytes, or all 3000 when the reset comes early),
+  // so the test asks for a non-empty part of the body, not for all of it.
+  const std::string body = fetch_page(server.url("/cut"));
+  EXPECT_FALSE(body.empty());
+  EXPECT_LE(body.size(), 3000u);
+  EXPECT_EQ(body, std::string(body.size(), 'p'));
 }
 
 TEST(fetch_page, proxy_receives_the_absolute_url_of_a_plain_request) {
