@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/control_ids.h"
+
 namespace quillmere::testing {
 
 using namespace std::chrono_literals;
@@ -110,6 +112,30 @@ AnswerFigures measure_answer_times(HWND window, std::chrono::milliseconds span,
 
 // The rectangle of `control` in `window`'s client coordinates.
 RECT client_rect_of(HWND window, HWND control);
+
+// Where the design puts each control at 96 DPI in its window's client area, frame and
+// tab-page offsets added in: what the in-process and the end-to-end tests hold both windows to.
+struct Placed {
+  int id;
+  int left, top, width, height;  // height -1: the control decides (a closed combo box)
+};
+
+inline constexpr Placed kMainPlaced[] = {
+    {app::kLoginFrame, 8, 8, 216, 80},          {app::kAppKeyLabel, 16, 24, 40, 24},
+    {app::kAppKeyEdit, 64, 24, 64, 24},         {app::kLoginButton, 144, 24, 56, 24},
+    {app::kSecretLabel, 16, 56, 48, 24},        {app::kSecretEdit, 64, 56, 144, 24},
+    {app::kFunctionFrame, 224, 8, 304, 80},     {app::kStartMonitorButton, 240, 56, 64, 24},
+    {app::kStopMonitorButton, 312, 56, 56, 24}, {app::kAddCardButton, 376, 24, 80, 24},
+    {app::kDatePicker, 384, 56, 112, 24},       {app::kFetchOrdersButton, 240, 24, 64, 24},
+    {app::kDeliverButton, 312, 24, 56, 24},     {app::kTabs, 8, 104, 640, 288},
+    {app::kOrderList, 16, 136, 624, 248},       {app::kDeliveryList, 16, 136, 624, 248},
+    {app::kLogFrame, 8, 400, 400, 144},         {app::kLogEdit, 24, 416, 368, 112},
+};
+inline constexpr Placed kExpressPlaced[] = {
+    {app::kExpressFrame, 8, 8, 288, 88},    {app::kCourierLabel, 40, 32, 48, 24},
+    {app::kCourierCombo, 88, 32, 120, -1},  {app::kTrackingLabel, 16, 56, 72, 24},
+    {app::kTrackingEdit, 88, 56, 120, 24},  {app::kConfirmButton, 216, 40, 56, 32},
+};
 
 // Writes what the screen shows of `window` as a 24-bit BMP file.
 bool save_window_bitmap(HWND window, const std::wstring& path);

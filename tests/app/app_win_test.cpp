@@ -530,28 +530,10 @@ int expected_dpi() {
 
 int at(int pixels, int dpi) { return shop::scale_to_dpi(pixels, dpi); }
 
-// Rectangles at 96 DPI in the window's client area, container offsets added in.
-struct Placed {
-  int id;
-  int left, top, width, height;  // height -1: the control decides (a closed combo box)
-};
+using quillmere::testing::kExpressPlaced;
+using quillmere::testing::kMainPlaced;
+using quillmere::testing::Placed;
 
-constexpr Placed kMainPlaced[] = {
-    {kLoginFrame, 8, 8, 216, 80},          {kAppKeyLabel, 16, 24, 40, 24},
-    {kAppKeyEdit, 64, 24, 64, 24},         {kLoginButton, 144, 24, 56, 24},
-    {kSecretLabel, 16, 56, 48, 24},        {kSecretEdit, 64, 56, 144, 24},
-    {kFunctionFrame, 224, 8, 304, 80},     {kStartMonitorButton, 240, 56, 64, 24},
-    {kStopMonitorButton, 312, 56, 56, 24}, {kAddCardButton, 376, 24, 80, 24},
-    {kDatePicker, 384, 56, 112, 24},       {kFetchOrdersButton, 240, 24, 64, 24},
-    {kDeliverButton, 312, 24, 56, 24},     {kTabs, 8, 104, 640, 288},
-    {kOrderList, 16, 136, 624, 248},       {kDeliveryList, 16, 136, 624, 248},
-    {kLogFrame, 8, 400, 400, 144},         {kLogEdit, 24, 416, 368, 112},
-};
-constexpr Placed kExpressPlaced[] = {
-    {kExpressFrame, 8, 8, 288, 88},    {kCourierLabel, 40, 32, 48, 24},
-    {kCourierCombo, 88, 32, 120, -1},  {kTrackingLabel, 16, 56, 72, 24},
-    {kTrackingEdit, 88, 56, 120, 24},  {kConfirmButton, 216, 40, 56, 32},
-};
 constexpr int kOrderWidths[] = {40, 110, 40, 170, 60, 60, 60, 75};
 constexpr int kDeliveryWidths[] = {50, 115, 115, 130, 120, 80};
 
