@@ -97,7 +97,6 @@ class Platform final : public Network {
 struct NoWaits final : Pacing {
   void wait_ms(int) override {}
   void wait_until(int, const std::function<bool()>&) override {}
-  void process_pending_messages() override {}
 };
 
 void fill(ReportList& list) {

@@ -55,10 +55,14 @@ void IndexedOrderList::set_cell(int row, int column, std::string_view text) {
 std::string IndexedOrderList::cell(int row, int column) { return rows_.cell(row, column); }
 
 void IndexedOrderList::delete_all() {
+  // The index first: a row another thread adds once the rows are gone is then indexed afresh,
+  // while an entry left by a row added in between fails the check against the list in find_row.
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    keys_.clear();
+    rows_by_key_.clear();
+  }
   rows_.delete_all();
-  const std::lock_guard<std::mutex> hold(lock_);
-  keys_.clear();
-  rows_by_key_.clear();
 }
 
 int IndexedOrderList::find_row(int column, std::string_view text) {

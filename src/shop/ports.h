@@ -3,8 +3,8 @@
 // waits that keep the window responsive, and the record file. The Windows program implements
 // these over real controls and WinInet/WinHttp; tests implement them with fakes.
 //
-// Texts are GBK bytes. Every control operation must be safe to call from any thread (login and
-// order retrieval run on worker threads), and harmless once its window is gone: it then does
+// Texts are GBK bytes. Every control operation must be safe to call from any thread (every
+// workflow runs on a thread of its own), and harmless once its window is gone: it then does
 // nothing and yields empty text, 0 or -1.
 
 #include <cstdint>
@@ -88,11 +88,9 @@ class Pacing {
   // `responsive_wait` of that many milliseconds.
   virtual void wait_ms(int milliseconds) = 0;
   // A wait like wait_ms of at most that many milliseconds that ends as soon as `done` holds.
-  // `done` is tested first, after every round of messages and at least every few
-  // milliseconds, on the calling thread; another thread may be what makes it true.
+  // `done` is tested first, then at least every few milliseconds, on the calling thread;
+  // another thread may be what makes it true.
   virtual void wait_until(int milliseconds, const std::function<bool()>& done) = 0;
-  // Dispatches the calling thread's pending window messages.
-  virtual void process_pending_messages() = 0;
 };
 
 // What became of a record line, or of the check that the file can take one.

@@ -54,15 +54,19 @@ void Session::set_expiry(std::optional<long long> expire_in) {
   }
 }
 
-void Session::begin_login() {
+std::uint64_t Session::begin_login() {
   const std::lock_guard<std::mutex> hold(token_lock_);
   ++login_generation_;
+  return ++login_ticket_;
 }
 
-void Session::end_login(std::string_view token, bool succeeded, std::string_view app_key,
-                        std::string_view secret, std::optional<long long> expire_in) {
+bool Session::end_login(std::uint64_t ticket, std::string_view token, bool succeeded,
+                        std::string_view app_key, std::string_view secret,
+                        std::optional<long long> expire_in) {
   std::string fresh(token);
   const std::lock_guard<std::mutex> hold(token_lock_);
+  // 登陆 was clicked again, perhaps for another shop: that login decides.
+  if (ticket != login_ticket_) return false;
   // A renewal that started while this login was under way must not outlive it either.
   ++login_generation_;
   access_token_.swap(fresh);
@@ -78,6 +82,7 @@ void Session::end_login(std::string_view token, bool succeeded, std::string_view
     secret_.clear();
     set_expiry(std::nullopt);
   }
+  return true;
 }
 
 bool Session::has_remembered_login() const {
@@ -94,9 +99,7 @@ bool Session::renewal_due() {
 
 Session::Claim Session::claim_renewal(bool after_refusal, Renewal* renewal) {
   const std::lock_guard<std::mutex> hold(token_lock_);
-  if (renewing_) {
-    return renewing_thread_ == std::this_thread::get_id() ? Claim::under_way_here : Claim::under_way;
-  }
+  if (renewing_) return Claim::under_way;
   if (!remembered_) return Claim::no_login;
   const std::uint64_t now = clock_->now_ms();
   if (after_refusal) {
@@ -106,7 +109,6 @@ Session::Claim Session::claim_renewal(bool after_refusal, Renewal* renewal) {
     last_refusal_renewal_ms_ = now;
   }
   renewing_ = true;
-  renewing_thread_ = std::this_thread::get_id();
   renewal->app_key = app_key_;
   renewal->secret = secret_;
   renewal->generation = login_generation_;
@@ -123,7 +125,6 @@ Session::Outcome Session::finish_renewal(const Renewal& renewal, std::string_vie
   std::string fresh(token);
   const std::lock_guard<std::mutex> hold(token_lock_);
   renewing_ = false;
-  renewing_thread_ = {};
   // The owner clicked 登陆 meanwhile, perhaps for another shop: that login decides.
   if (renewal.generation != login_generation_) return Outcome::thrown_away;
   if (fresh.empty()) {

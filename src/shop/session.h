@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
+#include "shop/jobs.h"
 #include "shop/ports.h"
 
 namespace quillmere::shop {
@@ -31,13 +31,15 @@ class Session {
   // Login and renewal. A successful login keeps its app key and secret in memory (never on
   // disk) with the time its token expires, so that the token can be renewed without the owner.
 
-  // A click on 登陆: a renewal under way is thrown away when it finishes.
-  void begin_login();
+  // A click on 登陆, on the window's thread: its ticket. A renewal under way is thrown away when
+  // it finishes, and so is the outcome of every login clicked before.
+  std::uint64_t begin_login();
   // The login's outcome: the token replaces the session's whatever it is; `succeeded` keeps the
   // key, the secret and the expiry (`expire_in` seconds from now, none when absent), otherwise
-  // they are forgotten.
-  void end_login(std::string_view token, bool succeeded, std::string_view app_key,
-                 std::string_view secret, std::optional<long long> expire_in);
+  // they are forgotten. False, changing nothing, when 登陆 was clicked again since `ticket`.
+  bool end_login(std::uint64_t ticket, std::string_view token, bool succeeded,
+                 std::string_view app_key, std::string_view secret,
+                 std::optional<long long> expire_in);
   bool has_remembered_login() const;
   // A remembered login whose token has less than a tenth of its lifetime, or 10 minutes,
   // whichever is less, left, or has expired.
@@ -51,7 +53,6 @@ class Session {
   enum class Claim {
     claimed,         // this caller renews, with `renewal`'s key and secret
     under_way,       // another thread renews: wait until renewal_under_way() is false
-    under_way_here,  // this thread is renewing further up its stack: do not wait for itself
     too_soon,        // a renewal after a refused token ran less than a minute ago
     no_login,        // nothing remembered to renew with
   };
@@ -68,6 +69,11 @@ class Session {
   // 1 while monitoring runs, 0 otherwise.
   int monitoring_flag() const { return monitoring_flag_.load(); }
   void set_monitoring_flag(int value) { monitoring_flag_.store(value); }
+  // 开始监控: true when the caller runs the one loop (Jobs::start_monitoring).
+  bool start_monitoring() { return jobs_.start_monitoring(monitoring_flag_); }
+  bool finish_monitoring(bool window_gone) { return jobs_.finish_monitoring(monitoring_flag_, window_gone); }
+
+  Jobs& jobs() { return jobs_; }
 
   // Order ids found by the latest monitoring pass that found any.
   int order_id_count() const { return order_id_count_.load(); }
@@ -78,10 +84,7 @@ class Session {
   bool monitoring_failing() const { return monitoring_failing_.load(); }
   void set_monitoring_failing(bool value) { monitoring_failing_.store(value); }
 
-  // How many monitoring loops are running, one inside the other, on the window's thread.
-  int monitoring_depth() const { return monitoring_depth_.load(); }
-
-  // Monitoring's request rate, on the window's thread: when its latest ids request went out and
+  // Monitoring's request rate, on monitoring's thread: when its latest ids request went out and
   // how long the next one waits after it.
   std::optional<std::uint64_t> last_ids_request_ms() const { return last_ids_request_ms_; }
   void set_last_ids_request_ms(std::uint64_t at) { last_ids_request_ms_ = at; }
@@ -89,7 +92,6 @@ class Session {
   void set_ids_request_gap_ms(int gap) { ids_request_gap_ms_ = gap; }
 
  private:
-  friend class MonitoringDepth;
   void set_expiry(std::optional<long long> expire_in);
 
   Clock* clock_;
@@ -98,33 +100,20 @@ class Session {
   bool remembered_ = false;
   std::string app_key_;
   std::string secret_;
-  std::uint64_t login_generation_ = 0;
+  std::uint64_t login_generation_ = 0;  // moves at every click on 登陆 and every login's end
+  std::uint64_t login_ticket_ = 0;      // moves at every click on 登陆
   std::optional<std::uint64_t> expires_at_ms_;
   std::uint64_t lifetime_ms_ = 0;
   bool renewing_ = false;
-  std::thread::id renewing_thread_;
   bool last_renewal_failed_ = false;
   std::optional<std::uint64_t> last_refusal_renewal_ms_;
 
   std::atomic<int> monitoring_flag_{0};
   std::atomic<int> order_id_count_{0};
   std::atomic<bool> monitoring_failing_{false};
-  std::atomic<int> monitoring_depth_{0};
   std::optional<std::uint64_t> last_ids_request_ms_;
   int ids_request_gap_ms_ = 1000;
-};
-
-// Counts one running monitoring loop for its lifetime.
-class MonitoringDepth {
- public:
-  explicit MonitoringDepth(Session& session) : session_(session) { ++session_.monitoring_depth_; }
-  ~MonitoringDepth() { --session_.monitoring_depth_; }
-  MonitoringDepth(const MonitoringDepth&) = delete;
-  MonitoringDepth& operator=(const MonitoringDepth&) = delete;
-  bool outermost() const { return session_.monitoring_depth_.load() == 1; }
-
- private:
-  Session& session_;
+  Jobs jobs_;
 };
 
 }  // namespace quillmere::shop

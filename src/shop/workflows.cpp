@@ -69,8 +69,8 @@ struct Caller {
 };
 
 // The token request of 登陆 again, with the remembered key and secret. A second caller waits
-// for the first one's result; the window's thread waits handling its messages, since a
-// worker's log line is sent to it.
+// for the first one's result, which takes no longer than its exchange; every caller is a job's
+// thread, never the window's.
 void renew_token(Caller& caller, bool after_refusal) {
   Session& session = caller.session;
   Session::Renewal renewal;
@@ -82,7 +82,6 @@ void renew_token(Caller& caller, bool after_refusal) {
         caller.pacing.wait_until(kRenewalPollMs, [&] { return !session.renewal_under_way(); });
       }
       return;
-    case Session::Claim::under_way_here:
     case Session::Claim::too_soon:
     case Session::Claim::no_login:
       return;
@@ -200,24 +199,41 @@ void report_record_failure(MainWindow& window, const RecordResult& result) {
 }  // namespace
 
 void run_login(Session& session, MainWindow& window, Network& network) {
-  session.begin_login();
+  run_login(session, window, network, session.begin_login());
+}
+
+void run_login(Session& session, MainWindow& window, Network& network, std::uint64_t ticket) {
   const std::string app_key = window.appkey_text();
   const std::string secret = window.secret_text();
   const std::string reply = network.fetch_page(build_token_request(app_key, secret));
   const std::string token = read_token(reply);
   const bool succeeded = login_succeeded(token, reply);
-  session.end_login(token, succeeded, app_key, secret, read_expire_in(reply));
+  if (!session.end_login(ticket, token, succeeded, app_key, secret, read_expire_in(reply))) return;
   window.append_log(succeeded ? texts::kLoginSucceeded : texts::kLoginFailed);
 }
 
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
+  run_order_retrieval(session, window, network, pacing, session.jobs().begin_retrieval());
+}
+
+void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing,
+                         std::uint64_t ticket) {
+  Jobs& jobs = session.jobs();
+  struct Ended {
+    Jobs& jobs;
+    std::uint64_t ticket;
+    ~Ended() { jobs.end_retrieval(ticket); }
+  } ended{jobs, ticket};
+  // A retrieval overtaken by a later click writes nothing more, and ends.
+  auto current = [&] { return window.alive() && jobs.retrieval_current(ticket); };
+
   Caller caller{session, window, network, pacing};
   const std::string order_date = order_date_text(window.chosen_date());
   ReportList& orders = window.order_list();
-  orders.delete_all();
+  if (!jobs.retrieval_write(ticket, [&] { orders.delete_all(); })) return;
   const std::string ids_reply = fetch_ids_page(caller, order_date, 1);
   pacing.wait_ms(kRequestSpacingMs);
-  if (!window.alive()) return;
+  if (!current()) return;
 
   auto log_fetch_failure = [&](std::string_view reply) {
     window.append_log(concat(texts::kFetchFailedPrefix, order_date,
@@ -242,26 +258,29 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
 
   DayIds day;
   if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, true);
-  if (!window.alive()) return;
+  if (!current()) return;
   // The list below is then short of the later pages' orders: the owner must know.
   if (day.later_page_failed) log_fetch_failure(day.failed_reply);
 
   int row_counter = 0;
   for (const std::string& id : day.ids) {
-    if (!window.alive()) return;
+    if (!current()) return;
     const std::string detail_reply = fetch_detail(caller, id);
     pacing.wait_ms(kRequestSpacingMs);
-    if (!window.alive()) return;
+    if (!current()) return;
     const std::vector<OrderDetail> details = read_order_details(detail_reply);
     if (details.empty()) {
       window.append_log(concat(texts::kDetailFailedPrefix, id,
                                concat(texts::kDetailFailedMiddle, failure_reason(detail_reply), "\r\n")));
     }
     for (const OrderDetail& order : details) {
-      const int row = orders.insert_row();
-      ++row_counter;
-      orders.set_cell(row, 0, std::to_string(row_counter));
-      write_order_cells(orders, row, order);
+      const bool written = jobs.retrieval_write(ticket, [&] {
+        const int row = orders.insert_row();
+        ++row_counter;
+        orders.set_cell(row, 0, std::to_string(row_counter));
+        write_order_cells(orders, row, order);
+      });
+      if (!written) return;
     }
   }
 }
@@ -295,29 +314,26 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
 
   ReportList& orders = window.order_list();
   int rows_added = 0;
-  auto handle_messages = [&] {
-    pacing.process_pending_messages();
-    return window.alive();
-  };
   for (const std::string& id : day.ids) {
     pacing.wait_ms(kRequestSpacingMs);
     if (!window.alive()) return;
-    if (orders.find_row(1, id) != -1) {
-      if (!handle_messages()) return;
-      continue;
-    }
+    if (orders.find_row(1, id) != -1) continue;
     const std::string detail_reply = fetch_detail(caller, id);
     if (!window.alive()) return;
-    for (const OrderDetail& order : read_order_details(detail_reply)) {
-      if (order.status2 == texts::kPaid) {
+    const std::vector<OrderDetail> details = read_order_details(detail_reply);
+    // While a retrieval lists the day nothing is added: it lists this order as well. Nor is an
+    // order added that something listed during the exchange.
+    session.jobs().monitoring_write([&] {
+      if (orders.find_row(1, id) != -1) return;
+      for (const OrderDetail& order : details) {
+        if (order.status2 != texts::kPaid) continue;
         const int row = orders.insert_row();
         orders.set_cell(row, 0, std::to_string(orders.row_count()));
         write_order_cells(orders, row, order);
         ++rows_added;
       }
-      if (!handle_messages()) return;
-    }
-    if (!handle_messages()) return;
+    });
+    if (!window.alive()) return;
   }
   // Backs off while the platform says the calls come too often, and no longer than that.
   if (caller.frequency_refused) {
@@ -343,29 +359,25 @@ int ids_gap_left_ms(Session& session) {
 }  // namespace
 
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
-  const MonitoringDepth depth(session);
-  session.set_monitoring_flag(1);
-  if (depth.outermost()) {
-    // A new run tells of a failure even if the previous run stopped while failing.
-    session.set_monitoring_failing(false);
-    window.append_log(texts::kMonitoringStarted);
-  }
+  // One loop: a start while it runs only keeps it running.
+  if (!session.start_monitoring()) return;
+  // A new run tells of a failure even if the previous run stopped while failing.
+  session.set_monitoring_failing(false);
+  window.append_log(texts::kMonitoringStarted);
   // 停止监控 and closing the window end the waits between passes at once.
   auto stopped = [&] { return session.monitoring_flag() == 0 || !window.alive(); };
-  while (!stopped()) {
-    // A loop started inside another, or soon after one, keeps the gap as well.
+  while (!stopped() || !session.finish_monitoring(!window.alive())) {
+    // A loop started again soon after one keeps the gap as well.
     if (const int left = ids_gap_left_ms(session); left > 0) {
       pacing.wait_until(left, stopped);
-      if (stopped()) break;
+      if (stopped()) continue;
     }
     monitoring_pass(session, window, network, pacing);
-    if (!window.alive()) break;
+    if (!window.alive()) continue;
     // A quiet day asks no more than once a gap; a busy one already takes longer per pass.
     pacing.wait_until(std::max(kPassSpacingMs, ids_gap_left_ms(session)), stopped);
-    if (!window.alive()) break;
-    pacing.process_pending_messages();
   }
-  if (depth.outermost() && window.alive()) window.append_log(texts::kMonitoringStopped);
+  if (window.alive()) window.append_log(texts::kMonitoringStopped);
 }
 
 void stop_monitoring(Session& session) { session.set_monitoring_flag(0); }

@@ -1,12 +1,14 @@
 #pragma once
 // The four workflows the buttons start, over the ports of shop/ports.h.
 //
-// Login and order retrieval run on worker threads of their own; monitoring and delivery on the
-// window's thread. Each reads the access token from the session whenever it builds a request.
+// Every workflow runs on a thread of its own (shop/jobs.h says what a click does while one
+// runs); none waits on the window's thread. Each reads the access token from the session whenever it builds a request.
 // A call that carries the token renews it first with the remembered login when it is about to
 // expire, and renews and goes once more when the platform refuses the token; one renewal runs
 // at a time, through Network::fetch_page like login, and logs "自动重新登陆成功" or
 // "自动重新登陆失败".
+
+#include <cstdint>
 
 #include "shop/ports.h"
 #include "shop/session.h"
@@ -16,19 +18,26 @@ namespace quillmere::shop {
 // 按钮_登陆: token request from the app key and secret; the token replaces the session's;
 // logs "登陆成功" or "登陆失败". Success keeps the key and secret in memory for renewals.
 void run_login(Session& session, MainWindow& window, Network& network);
+// The same for the click that took `ticket` (Session::begin_login): when 登陆 was clicked again
+// before the reply came, the reply changes nothing and logs nothing.
+void run_login(Session& session, MainWindow& window, Network& network, std::uint64_t ticket);
 
 // 按钮_获取订单: empties the order list and lists every order of the chosen day, over every
 // page of its ids.
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing);
+// The same for the click that took `ticket` (Jobs::begin_retrieval): overtaken by a later
+// click, it writes nothing more.
+void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing,
+                         std::uint64_t ticket);
 
 // One pass over the chosen day's ids, adding paid orders the order list does not hold yet;
 // a pass that added rows ends with notify_new_orders. Ends at once when the main window is gone.
 void monitoring_pass(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
-// 按钮_开始监控: passes until the monitoring flag is 0 or the main window is gone. A second
-// start inside this one's message handling runs nested and shares the flag. Logs "开始监控"
-// when monitoring starts and "停止监控" when the outermost loop has stopped. Passes start at
-// least 1 s apart (longer after frequency refusals), in waits that a stop cuts short.
+// 按钮_开始监控: passes until the monitoring flag is 0 or the main window is gone. A start while
+// the loop runs returns at once and keeps the loop running. Logs "开始监控" when monitoring
+// starts and "停止监控" when it has stopped. Passes start at least 1 s apart (longer after
+// frequency refusals), in waits that a stop cuts short.
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
 // 按钮_停止监控: running loops end after their pass under way.

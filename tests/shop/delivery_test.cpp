@@ -215,23 +215,36 @@ TEST_F(DeliveryTest, a_delivery_refused_for_its_token_goes_again_after_the_renew
   EXPECT_EQ(record_file.content, "7788|2\r\n");
 }
 
-TEST_F(DeliveryTest, a_confirmation_inside_the_same_threads_renewal_goes_on_with_the_old_token) {
-  // The window's thread renews for monitoring and handles a click meanwhile: waiting for its
-  // own renewal would never end.
+TEST_F(DeliveryTest, a_confirmation_during_monitorings_renewal_waits_for_it_and_takes_the_new_token) {
+  // Monitoring renews on its thread while the owner confirms: one renewal, and the delivery
+  // is held no longer than that exchange.
   log_in("T1", 20);
   clock.advance(19'000);
   network.reply(build_token_request("ak", "sk"), token_reply("T2", 20));
   choose(0);
-  accept(build_delivery_request("7788", "999", "T1"));
+  accept(build_delivery_request("7788", "999", "T2"));
+  std::atomic<bool> delivery_waits{false};
+  FakePacing delivery_pacing;
+  delivery_pacing.yield_in_waits = true;
+  delivery_pacing.on_wait_until = [&] { delivery_waits = true; };
+  std::thread delivery;
   network.during_exchange = [&](const std::string& url) {
     if (url != build_token_request("ak", "sk")) return;
     network.during_exchange = nullptr;
-    confirm();
+    delivery = std::thread([&] {
+      on_confirm_delivery(session, window, express, network, record_file, delivery_pacing);
+    });
+    for (int i = 0; i < 5000 && !delivery_waits; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
   window.log.clear();
   monitoring_pass(session, window, network, pacing);
-  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("7788", "999", "T1")});
-  EXPECT_EQ(window.log.substr(0, texts::kDeliverySucceeded.size()), texts::kDeliverySucceeded);
+  delivery.join();
+  EXPECT_TRUE(delivery_waits);
+  EXPECT_EQ(network.sent("/token?"), 2);  // the login's and the one renewal
+  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("7788", "999", "T2")});
+  EXPECT_NE(window.log.find(texts::kDeliverySucceeded), std::string::npos) << window.log;
+  EXPECT_NE(window.log.find(texts::kRenewalSucceeded), std::string::npos) << window.log;
+  EXPECT_EQ(record_file.content, "7788|2\r\n");
   EXPECT_EQ(session.access_token(), "T2");
 }
 

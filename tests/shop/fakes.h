@@ -30,30 +30,45 @@ struct FakeClock final : Clock {
   void advance(std::uint64_t milliseconds) { now += milliseconds; }
 };
 
+// Safe from several threads, as the window's list is; tests read `rows` once the jobs are done.
 class FakeList final : public ReportList {
  public:
   std::vector<std::vector<std::string>> rows;
   int selected = -1;
   int scans = 0;  // find_row calls
 
-  int row_count() override { return static_cast<int>(rows.size()); }
+  int row_count() override {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    return static_cast<int>(rows.size());
+  }
   int insert_row() override {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     rows.emplace_back();
     return static_cast<int>(rows.size()) - 1;
   }
   void set_cell(int row, int column, std::string_view text) override {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (row < 0 || row >= row_count() || column < 0) return;
     auto& cells = rows[static_cast<std::size_t>(row)];
     if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(static_cast<std::size_t>(column) + 1);
     cells[static_cast<std::size_t>(column)].assign(text);
   }
   std::string cell(int row, int column) override {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (row < 0 || row >= row_count() || column < 0) return {};
     const auto& cells = rows[static_cast<std::size_t>(row)];
     return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)] : std::string();
   }
-  void delete_all() override { rows.clear(); }
+  std::function<void()> after_delete_all;  // another thread's write, landing right then
+  void delete_all() override {
+    {
+      const std::lock_guard<std::recursive_mutex> hold(lock_);
+      rows.clear();
+    }
+    if (after_delete_all) after_delete_all();
+  }
   int find_row(int column, std::string_view text) override {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     ++scans;
     for (int r = 0; r < row_count(); ++r) {
       if (cell(r, column) == text) return r;
@@ -64,9 +79,13 @@ class FakeList final : public ReportList {
 
   // Appends a row with the given cells.
   int add(std::vector<std::string> cells) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     rows.push_back(std::move(cells));
     return row_count() - 1;
   }
+
+ private:
+  std::recursive_mutex lock_;
 };
 
 struct FakeWindow final : MainWindow {
@@ -77,7 +96,7 @@ struct FakeWindow final : MainWindow {
   std::vector<std::pair<std::string, unsigned>> messages;
   int express_opened = 0;
   bool is_alive = true;
-  int date_reads = 0;
+  std::atomic<int> date_reads{0};
   std::vector<int> notified;  // notify_new_orders, one count per call
   FakeList orders;
   IndexedOrderList indexed_orders{orders};
@@ -107,7 +126,11 @@ struct FakeWindow final : MainWindow {
     const int row = indexed_orders.insert_row();
     for (std::size_t c = 0; c < cells.size(); ++c) indexed_orders.set_cell(row, static_cast<int>(c), cells[c]);
   }
-  bool alive() override { return is_alive; }
+  std::function<void()> on_alive;  // runs whenever a workflow asks whether the window is there
+  bool alive() override {
+    if (on_alive) on_alive();
+    return is_alive;
+  }
   void notify_new_orders(int count) override { notified.push_back(count); }
 };
 
@@ -177,12 +200,12 @@ class FakeNetwork final : public Network {
   std::map<std::string, std::deque<std::string>> script_;
 };
 
-// Waits take no time unless a clock is given, which they then move on; message handling can
-// run a scripted click. wait_until records what it was asked to wait and moves the clock only
+// Waits take no time unless a clock is given, which they then move on. `on_messages` is a
+// scripted click that lands while a job runs (the fixture runs it whenever a workflow asks
+// whether the window is still there). wait_until records what it was asked to wait and moves the clock only
 // when `done` does not already hold; with `yield_in_waits` it also lets other threads run.
 struct FakePacing final : Pacing {
   std::vector<int> waits;
-  int message_rounds = 0;
   std::function<void()> on_messages;
   std::function<void()> on_wait_until;  // runs at the start of every wait_until
   FakeClock* clock = nullptr;
@@ -198,10 +221,6 @@ struct FakePacing final : Pacing {
     if (done()) return;
     if (yield_in_waits) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (clock != nullptr && milliseconds > 0) clock->advance(static_cast<std::uint64_t>(milliseconds));
-  }
-  void process_pending_messages() override {
-    ++message_rounds;
-    if (on_messages) on_messages();
   }
 };
 

@@ -68,6 +68,21 @@ TEST(IndexedOrderList, rows_it_never_inserted_are_not_indexed) {
   EXPECT_EQ(list.find_row(1, "far"), -1);
 }
 
+TEST(IndexedOrderList, a_row_added_while_delete_all_runs_is_found) {
+  FakeList rows;
+  IndexedOrderList list(rows);
+  add_order(list, "a");
+  add_order(list, "b");
+  rows.after_delete_all = [&] {
+    rows.after_delete_all = nullptr;
+    add_order(list, "c");
+  };
+  list.delete_all();
+  ASSERT_EQ(rows.row_count(), 1);
+  EXPECT_EQ(list.find_row(1, "c"), 0);
+  EXPECT_EQ(list.find_row(1, "a"), -1);
+}
+
 TEST(IndexedOrderList, a_stale_entry_is_checked_against_the_list) {
   FakeList rows;
   IndexedOrderList list(rows);

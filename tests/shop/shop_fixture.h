@@ -16,7 +16,13 @@ using quillmere::testing::gbk;
 
 class ShopTest : public ::testing::Test {
  protected:
-  ShopTest() { pacing.clock = &clock; }
+  ShopTest() {
+    pacing.clock = &clock;
+    // A click lands once the job has asked the platform something.
+    window.on_alive = [this] {
+      if (pacing.on_messages && network.sent("") > 0) pacing.on_messages();
+    };
+  }
 
   FakeClock clock;
   Session session{clock};
