@@ -1,5 +1,6 @@
 #include "app/application_win.h"
 
+#include <cstdint>
 #include <system_error>
 #include <thread>
 
@@ -10,16 +11,21 @@
 namespace quillmere::app {
 namespace {
 
-// A thread that cannot be started (the system is out of them) leaves the work to the window's
-// thread, where every control operation runs directly: slower to answer, but nothing is lost.
+// False when no thread could be started (the system is out of them): the click then does
+// nothing, rather than running a job that waits on the window's thread.
 template <class Work>
-void run_on_worker(Work work) {
+bool run_on_worker(Work work) {
   try {
-    std::thread(work).detach();
+    std::thread(std::move(work)).detach();
+    return true;
   } catch (const std::system_error&) {
-    work();
+    return false;
   }
 }
+
+// WinHttp's own timeouts end a delivery's exchange: resolving, connecting, sending and
+// receiving take at most 30 s each, once more after a refused token, plus its renewal.
+constexpr unsigned long kLongestDeliveryMs = 5 * 60 * 1000;
 
 }  // namespace
 
@@ -30,28 +36,34 @@ bool Application::start(HINSTANCE instance) {
   if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance))
     return false;
   express_window_.set_events(*this);
-  network_.hold_while_exchanging(weak_from_this());
   if (main_window_.create(instance, *this) == nullptr) return false;
   shop::check_record_file(main_window_, record_file_);
   return true;
 }
 
-// Login and retrieval run on threads of their own that are never joined; each holds the
-// application alive for as long as it runs, even past the window's end.
+// Every job runs on a thread of its own that is never joined; each holds the application alive
+// for as long as it runs, even past the window's end. The tickets are taken here, in the order
+// of the clicks, so that the later click wins whichever thread gets going first.
 void Application::login_clicked() {
-  run_on_worker([self = shared_from_this()] {
-    shop::run_login(self->session_, self->main_window_, self->network_);
+  const std::uint64_t ticket = session_.begin_login();
+  run_on_worker([self = shared_from_this(), ticket] {
+    shop::run_login(self->session_, self->main_window_, self->network_, ticket);
   });
 }
 
 void Application::fetch_orders_clicked() {
-  run_on_worker([self = shared_from_this()] {
-    shop::run_order_retrieval(self->session_, self->main_window_, self->network_, self->pacing_);
+  const std::uint64_t ticket = session_.jobs().begin_retrieval();
+  run_on_worker([self = shared_from_this(), ticket] {
+    shop::run_order_retrieval(self->session_, self->main_window_, self->network_, self->pacing_,
+                              ticket);
   });
 }
 
 void Application::start_monitoring_clicked() {
-  shop::run_monitoring(session_, main_window_, network_, pacing_);
+  // A loop already running takes this click itself (shop::Jobs::start_monitoring).
+  run_on_worker([self = shared_from_this()] {
+    shop::run_monitoring(self->session_, self->main_window_, self->network_, self->pacing_);
+  });
 }
 
 void Application::stop_monitoring_clicked() {
@@ -66,8 +78,34 @@ void Application::main_window_closing() {
   shop::on_main_window_closed(session_);
 }
 
+// Windows ends the session and will end the process once this returns: a delivery under way is
+// waited out first, so that its record line is written.
+void Application::session_ending() {
+  shop::on_main_window_closed(session_);
+  wait_out_delivery(session_.jobs(), kLongestDeliveryMs);
+}
+
+void Application::wait_out_delivery_at_exit() { wait_out_delivery(session_.jobs(), kLongestDeliveryMs); }
+
+// 确定 (or Enter) while a delivery is out does nothing; 确定 stays disabled until the outcome is
+// shown, and Windows is told why the session should not end meanwhile.
 void Application::confirm_clicked() {
-  shop::on_confirm_delivery(session_, main_window_, express_window_, network_, record_file_, pacing_);
+  if (!session_.jobs().begin_delivery()) return;
+  express_window_.hold_confirm(true);
+  main_window_.block_shutdown(true);
+  const bool started = run_on_worker([self = shared_from_this()] {
+    shop::on_confirm_delivery(self->session_, self->main_window_, self->express_window_,
+                              self->network_, self->record_file_, self->pacing_);
+    self->session_.jobs().end_delivery();
+    self->thread_.run([&self] {
+      self->express_window_.hold_confirm(false);
+      self->main_window_.block_shutdown(false);
+    });
+  });
+  if (started) return;
+  session_.jobs().end_delivery();
+  express_window_.hold_confirm(false);
+  main_window_.block_shutdown(false);
 }
 
 }  // namespace quillmere::app

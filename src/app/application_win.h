@@ -1,5 +1,7 @@
 #pragma once
 // The program: both windows, the ports the workflows use, and which workflow each event runs.
+// Every workflow runs on a thread of its own; a click only asks shop::Jobs whether to start one
+// and returns, so the start-up loop is the only one that takes the window's messages.
 
 #include <windows.h>
 
@@ -28,14 +30,18 @@ class Application final : public MainWindowEvents,
   void stop_monitoring_clicked() override;
   void deliver_clicked() override;
   void main_window_closing() override;
+  void session_ending() override;
   void confirm_clicked() override;
+
+  // After the start-up loop: waits out a delivery still under way, so that its outcome is
+  // recorded before the process ends.
+  void wait_out_delivery_at_exit();
 
  private:
   WindowThread thread_;
   ExpressWindow express_window_{thread_};
   MainWindow main_window_{thread_, express_window_};
-  InternetNetwork exchanges_;
-  OffWindowNetwork network_{exchanges_, thread_};
+  InternetNetwork network_;
   ResponsivePacing pacing_;
   AppendOnlyRecordFile record_file_;
   TickClock clock_;

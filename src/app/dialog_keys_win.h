@@ -6,11 +6,9 @@
 
 #include <windows.h>
 
-namespace quillmere::app {
+#include "app/messages_win.h"
 
-// Sent to a window that asked for dialog keys; lParam points at the MSG. Nonzero when the
-// window took the message, which is then neither translated nor dispatched.
-inline constexpr UINT kTranslateKeys = WM_APP + 0x20;
+namespace quillmere::app {
 
 // On WM_CREATE and WM_DESTROY of such a window.
 void ask_for_dialog_keys(HWND window);

@@ -80,6 +80,17 @@ void ExpressWindow::close() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
+void ExpressWindow::hold_confirm(bool held) {
+  confirm_held_ = held;
+  if (window_ == nullptr) return;
+  HWND confirm = GetDlgItem(window_, kConfirmButton);
+  // A disabled button keeps no focus: Tab and the keys go on from the next control.
+  if (held && GetFocus() == confirm) {
+    if (HWND next = GetNextDlgTabItem(window_, confirm, FALSE)) SetFocus(next);
+  }
+  EnableWindow(confirm, held ? FALSE : TRUE);
+}
+
 LRESULT CALLBACK ExpressWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   return dispatch_to_object(window, message, w, l, &ExpressWindow::window_, &ExpressWindow::handle);
 }
@@ -120,6 +131,7 @@ bool ExpressWindow::on_create() {
   refuse_input_method(tracking_edit_);
   // 确定 is the default button: Enter confirms.
   SendMessageW(GetDlgItem(window_, kConfirmButton), BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
+  if (confirm_held_) EnableWindow(GetDlgItem(window_, kConfirmButton), FALSE);
   focus_.set_first(courier_combo_);
   place_below(main_window_);
   return true;

@@ -34,6 +34,9 @@ class ExpressWindow final : public shop::ExpressWindow {
   // one already open is brought to the front as it is.
   void open(HWND main_window);
   void close();
+  // On the window's thread: 确定 disabled while a delivery is out, in this window and in one
+  // opened meanwhile.
+  void hold_confirm(bool held);
 
   std::string courier_text() override;
   int courier_index() override;
@@ -61,6 +64,7 @@ class ExpressWindow final : public shop::ExpressWindow {
   WindowIcons icons_;
   HWND courier_combo_ = nullptr;
   HWND tracking_edit_ = nullptr;
+  bool confirm_held_ = false;
   FocusKeeper focus_{nullptr};
 };
 

@@ -21,9 +21,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   auto application = std::make_shared<quillmere::app::Application>();
   if (!application->start(instance)) return 1;
 
+  // The program's one message loop.
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     quillmere::dispatch_message(message);
   }
+  // The window is gone: monitoring, retrieval and login are abandoned with the process, and a
+  // delivery under way is waited out so that its outcome is recorded.
+  application->wait_out_delivery_at_exit();
   return 0;
 }

@@ -87,6 +87,7 @@ constexpr std::array<ListColumn, 6> kDeliveryColumns = {{
 }};
 
 constexpr std::string_view kDatabaseOpenFailed = "数据库打开失败！"_gbk;
+constexpr std::string_view kDeliveryUnderWay = "正在发货，请稍候"_gbk;
 
 constexpr UINT kWarningFlags = 0x30;  // OK button, exclamation icon
 
@@ -158,6 +159,12 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       break;
     case WM_CLOSE:
       on_close();
+      return 0;
+    // Nothing is lost by ending: a delivery under way is waited out at WM_ENDSESSION.
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (w != FALSE && events_ != nullptr) events_->session_ending();
       return 0;
     case WM_DESTROY:
       on_destroy();
@@ -388,6 +395,15 @@ void MainWindow::show_message(std::string_view text, unsigned flags) {
 
 void MainWindow::notify_new_orders(int count) {
   if (count > 0) ask_for_attention(thread_, window_, attention_);
+}
+
+void MainWindow::block_shutdown(bool blocked) {
+  if (window_ == nullptr) return;
+  if (blocked) {
+    ShutdownBlockReasonCreate(window_, wide(kDeliveryUnderWay).c_str());
+  } else {
+    ShutdownBlockReasonDestroy(window_);
+  }
 }
 
 void MainWindow::open_express_window() {

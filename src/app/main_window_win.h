@@ -29,6 +29,8 @@ class MainWindowEvents {
   virtual void stop_monitoring_clicked() = 0;
   virtual void deliver_clicked() = 0;
   virtual void main_window_closing() = 0;
+  // Windows ends the session: the process is ended once WM_ENDSESSION has been answered.
+  virtual void session_ending() = 0;
 };
 
 class MainWindow final : public shop::MainWindow {
@@ -54,6 +56,10 @@ class MainWindow final : public shop::MainWindow {
   void open_express_window() override;
   bool alive() override { return thread_.alive(); }
   void notify_new_orders(int count) override;
+
+  // On the window's thread: while a delivery is out, Windows is told why the session should not
+  // end yet.
+  void block_shutdown(bool blocked);
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);

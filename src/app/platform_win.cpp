@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <system_error>
 #include <thread>
 
@@ -67,7 +68,16 @@ void ResponsivePacing::wait_until(int milliseconds, const std::function<bool()>&
   responsive_wait_until(milliseconds, done);
 }
 
-void ResponsivePacing::process_pending_messages() { quillmere::process_pending_messages(); }
+bool wait_out_delivery(shop::Jobs& jobs, unsigned long longest_ms) {
+  const ULONGLONG end = GetTickCount64() + longest_ms;
+  for (;;) {
+    if (jobs.wait_for_delivery(std::chrono::milliseconds(10))) return true;
+    if (GetTickCount64() >= end) return false;
+    // Handles the calls sent meanwhile, and nothing posted or typed.
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
 
 std::uint64_t TickClock::now_ms() { return GetTickCount64(); }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Runs control operations on the thread that owns the main window, from whichever thread asks.
+// This is the only way a job reaches the windows.
 //
 // A worker's call is sent to the window as a private message and waited for; a call from the
 // window's own thread runs at once. Once the window is destroyed every call is a no-op that
@@ -11,10 +12,9 @@
 #include <functional>
 #include <utility>
 
-namespace quillmere::app {
+#include "app/messages_win.h"
 
-// The private message whose lParam points at a std::function<void()> to run.
-inline constexpr UINT kRunOnWindowThread = WM_APP + 1;
+namespace quillmere::app {
 
 class WindowThread {
  public:

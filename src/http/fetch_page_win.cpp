@@ -59,6 +59,20 @@ std::string query_raw_headers(HINTERNET request) {
   return block;
 }
 
+// WinInet's own timeouts differ between versions and settings of Windows: every exchange gets
+// the 30 s per stage that WinHttp has by default, so that a platform gone silent ends the
+// exchange rather than holding its job. No byte on the wire changes; a handle that refuses an
+// option keeps WinInet's own value.
+constexpr DWORD kStageTimeoutMs = 30000;
+
+void set_timeouts(HINTERNET internet) {
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                       INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    DWORD timeout = kStageTimeoutMs;
+    InternetSetOptionA(internet, option, &timeout, sizeof timeout);
+  }
+}
+
 }  // namespace
 
 std::string fetch_page(const std::string& url, int method, const std::string& post_text,
@@ -78,6 +92,7 @@ std::string fetch_page(const std::string& url, int method, const std::string& po
           ? InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, "", "", 0)
           : InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_list.c_str(), "", 0));
   if (!internet) return {};
+  set_timeouts(internet.get());
 
   InternetHandle connection(InternetConnectA(internet.get(), url_host(url).c_str(),
                                              static_cast<INTERNET_PORT>(url_port(url)), "", "",

@@ -1,6 +1,7 @@
 #include "app_driver_win.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <thread>
 
@@ -38,7 +39,7 @@ BOOL CALLBACK note_visible_icon(HWND child, LPARAM found) {
   GetClassNameW(child, name, 16);
   const LONG style = GetWindowLongW(child, GWL_STYLE);
   if (lstrcmpiW(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
-      SendMessageW(child, STM_GETICON, 0, 0) != 0)
+      send_message(child, STM_GETICON, 0, 0) != 0)
     *reinterpret_cast<bool*>(found) = true;
   return TRUE;
 }
@@ -72,16 +73,29 @@ std::string utf8(const std::wstring& units) {
   return bytes;
 }
 
+LRESULT send_message(HWND window, UINT message, WPARAM w, LPARAM l, std::chrono::milliseconds limit) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, message, w, l, SMTO_NORMAL, static_cast<UINT>(limit.count()),
+                           &result)) {
+    // A window that is gone fails at once; only one that does not answer is a fault.
+    if (IsWindow(window))
+      ADD_FAILURE() << "message 0x" << std::hex << message << std::dec << " unanswered after "
+                    << limit.count() << " ms";
+    return 0;
+  }
+  return static_cast<LRESULT>(result);
+}
+
 std::wstring text_of(HWND window) {
-  const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  const auto length = send_message(window, WM_GETTEXTLENGTH, 0, 0);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const auto copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const auto copied = send_message(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(copied));
   return text;
 }
 
 void set_text(HWND window, const std::wstring& text) {
-  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  send_message(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
@@ -163,7 +177,7 @@ long AppProcess::exit_code(std::chrono::milliseconds limit) {
 }
 
 int AppProcess::row_count(HWND list) const {
-  return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  return static_cast<int>(send_message(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
 std::wstring AppProcess::cell(HWND list, int row, int column) const {
@@ -174,7 +188,7 @@ std::wstring AppProcess::cell(HWND list, int row, int column) const {
   item.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVITEMW)));
   item.cchTextMax = kChars;
   remote.write(0, &item, sizeof item);
-  const auto copied = SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  const auto copied = send_message(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at(0)));
   std::wstring text(static_cast<std::size_t>(copied), L'\0');
   remote.read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
   return text;
@@ -188,7 +202,7 @@ std::wstring AppProcess::column_title(HWND list, int column) const {
   column_info.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVCOLUMNW)));
   column_info.cchTextMax = kChars;
   remote.write(0, &column_info, sizeof column_info);
-  if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(remote.at(0)))) return {};
+  if (!send_message(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(remote.at(0)))) return {};
   std::wstring text(kChars, L'\0');
   remote.read(sizeof(LVCOLUMNW), text.data(), text.size() * sizeof(wchar_t));
   text.resize(wcsnlen(text.c_str(), kChars));
@@ -196,7 +210,7 @@ std::wstring AppProcess::column_title(HWND list, int column) const {
 }
 
 int AppProcess::column_width(HWND list, int column) const {
-  return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+  return static_cast<int>(send_message(list, LVM_GETCOLUMNWIDTH, column, 0));
 }
 
 void AppProcess::select_row(HWND list, int row) const {
@@ -205,7 +219,7 @@ void AppProcess::select_row(HWND list, int row) const {
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
   remote.write(0, &item, sizeof item);
-  SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  send_message(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
 void AppProcess::clear_selection(HWND list) const {
@@ -213,7 +227,7 @@ void AppProcess::clear_selection(HWND list) const {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED;
   remote.write(0, &item, sizeof item);
-  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
+  send_message(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
 void AppProcess::set_date(HWND picker, int year, int month, int day) const {
@@ -224,7 +238,7 @@ void AppProcess::set_date(HWND picker, int year, int month, int day) const {
   chosen.wDay = static_cast<WORD>(day);
   chosen.wHour = 12;
   remote.write(0, &chosen, sizeof chosen);
-  SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.at(0)));
+  send_message(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
 RECT AppProcess::row_rect(HWND list, int row) const {
@@ -232,22 +246,22 @@ RECT AppProcess::row_rect(HWND list, int row) const {
   RECT rect{};
   rect.left = LVIR_LABEL;
   remote.write(0, &rect, sizeof rect);
-  SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  send_message(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)));
   remote.read(0, &rect, sizeof rect);
   return rect;
 }
 
 void AppProcess::choose_entry(HWND combo, int index) const {
-  SendMessageW(combo, CB_SETCURSEL, index, 0);
-  SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+  send_message(combo, CB_SETCURSEL, index, 0);
+  send_message(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(combo));
 }
 
 std::wstring AppProcess::entry_text(HWND combo, int index) const {
-  const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  const auto length = send_message(combo, CB_GETLBTEXTLEN, index, 0);
   if (length <= 0) return {};
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  send_message(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(length));
   return text;
 }

@@ -24,6 +24,11 @@ bool wait_until(const std::function<bool()>& condition,
 std::wstring utf16(const std::string& utf8);
 std::string utf8(const std::wstring& units);
 
+// SendMessageW with a time limit: a program that stopped answering fails the test (the message
+// yields 0) instead of holding the whole suite. Every message the tests send goes this way.
+LRESULT send_message(HWND window, UINT message, WPARAM w, LPARAM l,
+                     std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
+
 std::wstring text_of(HWND window);
 void set_text(HWND window, const std::wstring& text);
 // Posts the click, so a handler that runs long (monitoring) does not hold the caller.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -191,7 +192,7 @@ TEST_F(AppTest, main_window_shows_every_control_where_the_layout_puts_it) {
   EXPECT_TRUE(IsWindowEnabled(control(kLoginButton)));
 
   HWND tabs = control(kTabs);
-  EXPECT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(send_message(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
 
   const wchar_t* order_titles[] = {L"ID", L"\u8ba2\u5355\u53f7", L"\u9500\u91cf", L"\u5546\u54c1\u540d",
                                    L"\u4ed8\u6b3e\u72b6\u6001", L"\u53d1\u8d27\u72b6\u6001",
@@ -209,7 +210,7 @@ TEST_F(AppTest, main_window_shows_every_control_where_the_layout_puts_it) {
     EXPECT_EQ(app_->column_title(deliveries_, column), delivery_titles[column]);
     EXPECT_EQ(app_->column_width(deliveries_, column), delivery_widths[column]);
   }
-  EXPECT_TRUE(SendMessageW(orders_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+  EXPECT_TRUE(send_message(orders_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
   EXPECT_EQ(app_->row_count(orders_), 0);
   EXPECT_TRUE(IsWindowVisible(orders_));
   EXPECT_FALSE(IsWindowVisible(deliveries_));
@@ -509,6 +510,119 @@ TEST_F(SlowPlatformTest, closing_during_a_slow_delivery_still_records_it_and_end
   EXPECT_NE(sandbox("/sandbox/deliveries").find("\"order_id\":\"" + id + "\""), std::string::npos);
 }
 
+// What a click does while a job runs, against a platform that takes 2.5 s per reply.
+class SlowJobsTest : public SlowPlatformTest {
+ protected:
+  // One paid order of `day` in September 2030, listed and selected, the express window open
+  // with 无需物流 chosen and an empty record file; the platform is then slowed.
+  HWND ready_to_deliver(int day) {
+    id_ = add_order("2030-9-" + std::to_string(day), true, kSoapQuery);
+    log_in();
+    fetch_day(2030, 9, day);
+    if (!wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }))
+      return nullptr;
+    write_file(folder_ + kRecordFile, "");
+    app_->select_row(orders_, 0);
+    click(control(kDeliverButton));
+    HWND express = app_->top_window(kExpressWindowClass);
+    if (express == nullptr) return nullptr;
+    app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+    slow_down(2500);
+    return express;
+  }
+  int count_in_log(const std::string& line) const {
+    const std::string text = log();
+    int n = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+    return n;
+  }
+  int deliveries_of(const std::string& order_id) const {
+    const std::string all = sandbox("/sandbox/deliveries");
+    const std::string key = "\"order_id\":\"" + order_id + "\"";
+    int n = 0;
+    for (auto at = all.find(key); at != std::string::npos; at = all.find(key, at + 1)) ++n;
+    return n;
+  }
+  std::string id_;
+};
+
+TEST_F(SlowJobsTest, a_second_confirm_or_enter_during_a_delivery_ships_nothing_more) {
+  HWND express = ready_to_deliver(4);
+  ASSERT_NE(express, nullptr);
+  HWND confirm = GetDlgItem(express, kConfirmButton);
+  click(confirm);
+  EXPECT_TRUE(wait_until([&] { return !IsWindowEnabled(confirm); }, 2s)) << "确定 is disabled while out";
+  click(confirm);
+  ASSERT_TRUE(bring_to_front(express));
+  press({VK_RETURN});
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); }, 20s)) << log();
+  EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(confirm) != FALSE; }, 2s)) << "and enabled again";
+  Sleep(3000);  // time for a second exchange, had one gone out
+  EXPECT_EQ(count_in_log(u8str(u8"发货成功\r\n")), 1);
+  EXPECT_EQ(count_in_log(u8str(u8"发货失败\r\n")), 0) << log();
+  EXPECT_EQ(deliveries_of(id_), 1);
+  EXPECT_EQ(app_->row_count(deliveries_), 1);
+  EXPECT_EQ(read_file(folder_ + kRecordFile), id_ + "|2\r\n");
+}
+
+TEST_F(SlowJobsTest, starting_monitoring_during_a_delivery_holds_back_nothing) {
+  HWND express = ready_to_deliver(5);
+  ASSERT_NE(express, nullptr);
+  const auto confirmed = std::chrono::steady_clock::now();
+  click(GetDlgItem(express, kConfirmButton));
+  Sleep(300);
+  click(control(kStartMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return log().find(u8str(u8"发货成功\r\n")) != std::string::npos; }, 15s)) << log();
+  std::printf("delivery during monitoring: its outcome shown %.1f s after 确定\n", seconds_since(confirmed));
+  EXPECT_EQ(read_file(folder_ + kRecordFile), id_ + "|2\r\n");
+  EXPECT_EQ(app_->row_count(deliveries_), 1);
+  EXPECT_EQ(log().find(u8str(u8"停止监控\r\n")), std::string::npos) << "monitoring still runs";
+  click(control(kStopMonitorButton));
+  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); }, 20s)) << log();
+  EXPECT_EQ(count_in_log(u8str(u8"开始监控\r\n")), 1);
+}
+
+TEST_F(SlowJobsTest, listing_a_day_during_monitoring_lists_each_order_once_in_order) {
+  for (int i = 0; i < 3; ++i) add_order("2030-9-6", true, kSoapQuery);
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 9, 6);
+  slow_down(300);
+  click(control(kStartMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 3; }, 30s)) << log();
+  for (int i = 0; i < 2; ++i) add_order("2030-9-6", true, kSoapQuery);
+  click(control(kStartMonitorButton));  // a second start: nothing
+  click(control(kFetchOrdersButton));
+  click(control(kFetchOrdersButton));   // and a second listing takes over from the first
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 5 && !app_->cell(orders_, 4, 7).empty(); }, 40s))
+      << log();
+  Sleep(2000);  // monitoring's next passes add nothing
+  ASSERT_EQ(app_->row_count(orders_), 5);
+  std::set<std::wstring> ids;
+  for (int row = 0; row < 5; ++row) {
+    EXPECT_EQ(app_->cell(orders_, row, 0), std::to_wstring(row + 1));
+    ids.insert(app_->cell(orders_, row, 1));
+  }
+  EXPECT_EQ(ids.size(), 5u) << "one row per order";
+  click(control(kStopMonitorButton));
+  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); }, 20s)) << log();
+  EXPECT_EQ(count_in_log(u8str(u8"开始监控\r\n")), 1);
+}
+
+TEST_F(SlowJobsTest, windows_ending_the_session_during_a_delivery_waits_for_its_record_line) {
+  HWND express = ready_to_deliver(7);
+  ASSERT_NE(express, nullptr);
+  click(GetDlgItem(express, kConfirmButton));
+  Sleep(500);
+  EXPECT_EQ(send_message(main_, WM_QUERYENDSESSION, 0, 0, 5s), TRUE);
+  const auto asked = std::chrono::steady_clock::now();
+  send_message(main_, WM_ENDSESSION, TRUE, 0, 20s);
+  std::printf("WM_ENDSESSION during a delivery returned after %.1f s\n", seconds_since(asked));
+  // Windows ends the process right after the answer: the line must be there by then.
+  EXPECT_EQ(read_file(folder_ + kRecordFile), id_ + "|2\r\n");
+  EXPECT_EQ(deliveries_of(id_), 1);
+  app_.reset();
+}
+
 TEST_F(AppTest, exit_code_is_0_after_closing_an_idle_window) {
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
@@ -535,7 +649,7 @@ TEST_F(AppTest, tab_walks_the_main_window_in_order_and_enter_in_a_login_field_lo
   // Ctrl+Tab turns the pages, and Tab then reaches the list in view.
   press({VK_CONTROL, VK_TAB});
   EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
-  EXPECT_EQ(SendMessageW(control(kTabs), TCM_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(send_message(control(kTabs), TCM_GETCURSEL, 0, 0), 1);
   press({VK_SHIFT, VK_TAB});
   EXPECT_EQ(wait_for_focus(main_, kDeliveryList), kDeliveryList);
   press({VK_CONTROL, VK_SHIFT, VK_TAB});
@@ -563,10 +677,10 @@ TEST_F(AppTest, ctrl_a_selects_a_whole_box_and_the_focus_comes_back_after_anothe
   set_text(control(kSecretEdit), L"abc def");
   press({VK_TAB});
   ASSERT_EQ(wait_for_focus(main_, kSecretEdit), kSecretEdit);
-  SendMessageW(control(kSecretEdit), EM_SETSEL, 2, 2);
+  send_message(control(kSecretEdit), EM_SETSEL, 2, 2);
   press({VK_CONTROL, 'A'});
   DWORD start = 1, end = 0;
-  SendMessageW(control(kSecretEdit), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  send_message(control(kSecretEdit), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, 7u);
   EXPECT_EQ(text_of(control(kSecretEdit)), L"abc def") << "no control character typed";
@@ -575,7 +689,7 @@ TEST_F(AppTest, ctrl_a_selects_a_whole_box_and_the_focus_comes_back_after_anothe
   log_in();
   ASSERT_TRUE(tab_to(kLogEdit));
   press({VK_CONTROL, 'A'});
-  SendMessageW(log_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  send_message(log_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, static_cast<DWORD>(text_of(log_).size()));
 
@@ -643,7 +757,7 @@ TEST_F(DeliveryTest, express_window_opens_below_the_main_window_with_the_courier
 
   HWND combo = GetDlgItem(express, kCourierCombo);
   HWND tracking = GetDlgItem(express, kTrackingEdit);
-  EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 75);
+  EXPECT_EQ(send_message(combo, CB_GETCOUNT, 0, 0), 75);
   EXPECT_EQ(utf8(app_->entry_text(combo, 0)), u8str(u8"999:无需物流"));
   EXPECT_EQ(utf8(app_->entry_text(combo, 1)), u8str(u8"1:顺丰速运"));
   EXPECT_EQ(utf8(app_->entry_text(combo, 21)), u8str(u8"600:DHL（国际件）"));
@@ -739,7 +853,7 @@ TEST_F(DeliveryTest, courier_delivery_lists_the_row_and_appends_to_an_existing_r
   PostMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 10));
   PostMessageW(tabs, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
   EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
-  EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(send_message(tabs, TCM_GETCURSEL, 0, 0), 1);
   screenshot(main_, L"main-window-deliveries.bmp");
 }
 
@@ -813,7 +927,7 @@ TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_t
   // A right-click on the second row selects it, then 复制订单号.
   const RECT second = app_->row_rect(orders_, 1);
   right_click(orders_, POINT{(second.left + second.right) / 2, (second.top + second.bottom) / 2});
-  EXPECT_TRUE(wait_until([&] { return SendMessageW(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; }, 2s));
+  EXPECT_TRUE(wait_until([&] { return send_message(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; }, 2s));
   press({VK_DOWN});
   press({VK_RETURN});
   EXPECT_TRUE(wait_until([&] { return clipboard_text() == row1[1]; }, 3s)) << utf8(clipboard_text());
@@ -839,7 +953,7 @@ TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_t
   EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>" + ids_[1] + "</td>"), std::string::npos) << html;
   EXPECT_NE(html.find(u8str(u8"买家微信号")), std::string::npos) << html;
   // Nothing the workflows read has changed: the second row is still the one selected.
-  EXPECT_EQ(SendMessageW(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  EXPECT_EQ(send_message(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
   EXPECT_EQ(app_->row_count(orders_), 2);
 }
 

@@ -1,0 +1,15 @@
+#pragma once
+// The program's private window messages, all in one place so that no two share a number.
+
+#include <windows.h>
+
+namespace quillmere::app {
+
+// lParam points at a std::function<void()> to run on the window's thread (window_thread_win.h).
+inline constexpr UINT kRunOnWindowThread = WM_APP + 1;
+
+// Sent to a window that asked for dialog keys; lParam points at the MSG. Nonzero when the
+// window took the message, which is then neither translated nor dispatched (dialog_keys_win.h).
+inline constexpr UINT kTranslateKeys = WM_APP + 0x20;
+
+}  // namespace quillmere::app
