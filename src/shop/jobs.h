@@ -32,6 +32,7 @@ class Jobs {
   // that it was overtaken at its next write and ends there.
   std::uint64_t begin_retrieval() { return ++retrieval_ticket_; }
   bool retrieval_current(std::uint64_t ticket) const { return retrieval_ticket_.load() == ticket; }
+  std::uint64_t latest_retrieval() const { return retrieval_ticket_.load(); }
 
   // A retrieval's write to the order list or the log: runs `write` only while `ticket` is the
   // latest, and from the first such write until the retrieval ends monitoring adds no rows (the

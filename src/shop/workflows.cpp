@@ -213,7 +213,7 @@ void run_login(Session& session, MainWindow& window, Network& network, std::uint
 }
 
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
-  run_order_retrieval(session, window, network, pacing, session.jobs().begin_retrieval());
+  run_order_retrieval(session, window, network, pacing, session.jobs().latest_retrieval());
 }
 
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing,

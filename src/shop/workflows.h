@@ -23,7 +23,7 @@ void run_login(Session& session, MainWindow& window, Network& network);
 void run_login(Session& session, MainWindow& window, Network& network, std::uint64_t ticket);
 
 // 按钮_获取订单: empties the order list and lists every order of the chosen day, over every
-// page of its ids.
+// page of its ids. This form takes no ticket of its own: it runs beside the latest click's.
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 // The same for the click that took `ticket` (Jobs::begin_retrieval): overtaken by a later
 // click, it writes nothing more.

@@ -228,9 +228,9 @@ TEST_F(DeliveryTest, a_confirmation_during_monitorings_renewal_waits_for_it_and_
   delivery_pacing.yield_in_waits = true;
   delivery_pacing.on_wait_until = [&] { delivery_waits = true; };
   std::thread delivery;
+  std::atomic<bool> confirmed{false};
   network.during_exchange = [&](const std::string& url) {
-    if (url != build_token_request("ak", "sk")) return;
-    network.during_exchange = nullptr;
+    if (url != build_token_request("ak", "sk") || confirmed.exchange(true)) return;
     delivery = std::thread([&] {
       on_confirm_delivery(session, window, express, network, record_file, delivery_pacing);
     });

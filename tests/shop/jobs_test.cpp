@@ -120,10 +120,15 @@ TEST_F(JobsTest, a_delivery_out_during_monitoring_is_written_when_its_reply_arri
 
 TEST_F(JobsTest, a_start_while_monitoring_runs_is_one_loop_and_one_line) {
   network.reply(ids_url(), std::string(texts::kEmptyDayReply));
+  // The loop's second ids request waits, so the clicks below land inside a pass.
+  std::atomic<bool> release{false};
+  network.during_exchange = [&](const std::string& url) {
+    if (url == ids_url() && ids_sent() == 2) eventually([&] { return release.load(); });
+  };
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
   std::thread monitoring([&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
-  ASSERT_TRUE(eventually([&] { return ids_sent() >= 1; }));
+  ASSERT_TRUE(eventually([&] { return ids_sent() == 2; }));
   FakePacing second_pacing;
   shop::run_monitoring(session, window, network, second_pacing);  // returns at once
   EXPECT_TRUE(second_pacing.waits.empty());
@@ -132,8 +137,9 @@ TEST_F(JobsTest, a_start_while_monitoring_runs_is_one_loop_and_one_line) {
   // 停止监控 then 开始监控 before the loop has seen the stop: it simply goes on.
   stop_monitoring(session);
   shop::run_monitoring(session, window, network, second_pacing);
-  const int before = ids_sent();
-  EXPECT_TRUE(eventually([&] { return ids_sent() >= before + 2; }));
+  EXPECT_TRUE(second_pacing.waits.empty());
+  release = true;
+  EXPECT_TRUE(eventually([&] { return ids_sent() >= 4; }));
   stop_monitoring(session);
   monitoring.join();
   EXPECT_FALSE(session.jobs().monitoring_running());
