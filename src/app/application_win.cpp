@@ -23,9 +23,9 @@ bool run_on_worker(Work work) {
   }
 }
 
-// WinHttp's own timeouts end a delivery's exchange: resolving, connecting, sending and
-// receiving take at most 30 s each, once more after a refused token, plus its renewal.
-constexpr unsigned long kLongestDeliveryMs = 5 * 60 * 1000;
+// The exchanges' own timeouts end a delivery: 30 s for each of resolving, connecting, sending
+// and receiving, twice after a refused token, with the renewal's exchange between.
+constexpr unsigned long kLongestDeliveryMs = 6 * 60 * 1000;
 
 }  // namespace
 
@@ -85,7 +85,9 @@ void Application::session_ending() {
   wait_out_delivery(session_.jobs(), kLongestDeliveryMs);
 }
 
-void Application::wait_out_delivery_at_exit() { wait_out_delivery(session_.jobs(), kLongestDeliveryMs); }
+void Application::wait_out_delivery_at_exit() {
+  wait_out_delivery(session_.jobs(), kLongestDeliveryMs);
+}
 
 // 确定 (or Enter) while a delivery is out does nothing; 确定 stays disabled until the outcome is
 // shown, and Windows is told why the session should not end meanwhile.

@@ -39,19 +39,16 @@ const std::array<ControlLayout, 6> kLayout = {{
 
 }  // namespace
 
+// No owner: an ordinary top-level window of its own.
+ExpressWindow::ExpressWindow(const WindowThread& thread)
+    : WindowBase({kExpressWindowClass, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, kDesignLeft,
+                  kDesignTop, {kOuterWidth, kOuterHeight}, kContent}),
+      thread_(thread) {}
+
 ExpressWindow::~ExpressWindow() { close(); }
 
 bool ExpressWindow::register_class(HINSTANCE instance) {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = procedure;
-  window_class.hInstance = instance;
-  window_class.hIcon = program_icon(instance, SM_CXICON);
-  window_class.hIconSm = program_icon(instance, SM_CXSMICON);
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kExpressWindowClass;
-  return RegisterClassExW(&window_class) != 0;
+  return register_window_class(instance, kExpressWindowClass);
 }
 
 void ExpressWindow::open(HWND main_window) {
@@ -62,18 +59,7 @@ void ExpressWindow::open(HWND main_window) {
   }
   main_window_ = main_window;
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(main_window, GWLP_HINSTANCE));
-  // No owner: an ordinary top-level window of its own.
-  const int dpi = system_dpi();
-  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
-  HWND window = CreateWindowExW(0, kExpressWindowClass, wide(kCaption).c_str(),
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, at(kDesignLeft),
-                                at(kDesignTop), at(kOuterWidth), at(kOuterHeight), nullptr, nullptr,
-                                instance, this);
-  if (window == nullptr) return;
-  size_window(window, {kOuterWidth, kOuterHeight}, dpi_);
-  grow_to_hold_content(window, kContent, dpi_);
-  ShowWindow(window, SW_SHOWNORMAL);
-  UpdateWindow(window);
+  create_window(instance, kCaption);
 }
 
 void ExpressWindow::close() {
@@ -89,10 +75,6 @@ void ExpressWindow::hold_confirm(bool held) {
     if (HWND next = GetNextDlgTabItem(window_, confirm, FALSE)) SetFocus(next);
   }
   EnableWindow(confirm, held ? FALSE : TRUE);
-}
-
-LRESULT CALLBACK ExpressWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  return dispatch_to_object(window, message, w, l, &ExpressWindow::window_, &ExpressWindow::handle);
 }
 
 LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
@@ -112,10 +94,6 @@ LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;
-    case WM_DPICHANGED:
-      if (!follows_screen_scale_changes()) break;
-      on_dpi_changed(LOWORD(w), l);
-      return 0;
   }
   return DefWindowProcW(window_, message, w, l);
 }
@@ -177,14 +155,11 @@ void ExpressWindow::on_courier_chosen() {
   EnableWindow(tracking_edit_, index >= 1);
 }
 
-void ExpressWindow::on_dpi_changed(int dpi, LPARAM suggested) {
-  dpi_ = shop::usable_dpi(dpi);
-  take_suggested_rect(window_, suggested);
+void ExpressWindow::rescale(int) {
   HFONT font = create_control_font(dpi_);
   place_controls(window_, kLayout, dpi_, [font](int) { return font; });
   control_font_.reset(font);
   icons_.apply(window_, dpi_);
-  grow_to_hold_content(window_, kContent, dpi_);
 }
 
 void ExpressWindow::on_destroy() {

@@ -9,6 +9,7 @@
 
 #include "app/dialog_keys_win.h"
 #include "app/win32_support_win.h"
+#include "app/window_base_win.h"
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
 
@@ -20,9 +21,9 @@ class ExpressWindowEvents {
   virtual void confirm_clicked() = 0;
 };
 
-class ExpressWindow final : public shop::ExpressWindow {
+class ExpressWindow final : public shop::ExpressWindow, private WindowBase {
  public:
-  explicit ExpressWindow(const WindowThread& thread) : thread_(thread) {}
+  explicit ExpressWindow(const WindowThread& thread);
   ExpressWindow(const ExpressWindow&) = delete;
   ExpressWindow& operator=(const ExpressWindow&) = delete;
   ~ExpressWindow();
@@ -43,12 +44,11 @@ class ExpressWindow final : public shop::ExpressWindow {
   std::string tracking_text() override;
 
  private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
-  LRESULT handle(UINT message, WPARAM w, LPARAM l);
+  LRESULT handle(UINT message, WPARAM w, LPARAM l) override;
+  void rescale(int old_dpi) override;
   bool on_create();
   void on_command(int id, int code);
   void on_destroy();
-  void on_dpi_changed(int dpi, LPARAM suggested);
 
   void create_controls();
   void place_below(HWND main_window);
@@ -58,8 +58,6 @@ class ExpressWindow final : public shop::ExpressWindow {
   const WindowThread& thread_;
   ExpressWindowEvents* events_ = nullptr;
   HWND main_window_ = nullptr;
-  HWND window_ = nullptr;
-  int dpi_ = shop::kDesignDpi;
   FontHolder control_font_;
   WindowIcons icons_;
   HWND courier_combo_ = nullptr;

@@ -93,38 +93,19 @@ constexpr UINT kWarningFlags = 0x30;  // OK button, exclamation icon
 
 }  // namespace
 
+MainWindow::MainWindow(WindowThread& thread, ExpressWindow& express_window, Attention& attention)
+    : WindowBase({kMainWindowClass, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                  kDesignLeft, kDesignTop, {kOuterWidth, kOuterHeight}, kContent}),
+      thread_(thread), express_window_(express_window), attention_(attention),
+      order_list_(thread), delivery_list_(thread) {}
+
 bool MainWindow::register_class(HINSTANCE instance) {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = procedure;
-  window_class.hInstance = instance;
-  window_class.hIcon = program_icon(instance, SM_CXICON);
-  window_class.hIconSm = program_icon(instance, SM_CXSMICON);
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kMainWindowClass;
-  return RegisterClassExW(&window_class) != 0;
+  return register_window_class(instance, kMainWindowClass);
 }
 
 HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
   events_ = &events;
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  // The window's own DPI is known once it is on a screen; until then the system's stands in.
-  const int dpi = system_dpi();
-  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
-  HWND window = CreateWindowExW(0, kMainWindowClass, wide(kCaption).c_str(), style, at(kDesignLeft),
-                                at(kDesignTop), at(kOuterWidth), at(kOuterHeight), nullptr, nullptr,
-                                instance, this);
-  if (window == nullptr) return nullptr;
-  size_window(window, {kOuterWidth, kOuterHeight}, dpi_);
-  grow_to_hold_content(window, kContent, dpi_);
-  ShowWindow(window, SW_SHOWNORMAL);
-  UpdateWindow(window);
-  return window;
-}
-
-LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  return dispatch_to_object(window, message, w, l, &MainWindow::window_, &MainWindow::handle);
+  return create_window(instance, kCaption);
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
@@ -168,10 +149,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_DESTROY:
       on_destroy();
-      return 0;
-    case WM_DPICHANGED:
-      if (!follows_screen_scale_changes()) break;
-      on_dpi_changed(LOWORD(w), l);
       return 0;
   }
   return DefWindowProcW(window_, message, w, l);
@@ -234,11 +211,7 @@ HFONT MainWindow::font_for(int id) const {
   return id == kTabs ? tab_font_.get() : control_font_.get();
 }
 
-// Moved to a screen of another scale: everything is laid out and lettered anew for it.
-void MainWindow::on_dpi_changed(int dpi, LPARAM suggested) {
-  const int old_dpi = dpi_;
-  dpi_ = shop::usable_dpi(dpi);
-  take_suggested_rect(window_, suggested);
+void MainWindow::rescale(int old_dpi) {
   // The controls let go of the old fonts before these are deleted.
   HFONT control_font = create_control_font(dpi_);
   HFONT tab_font = create_tab_caption_font(dpi_);
@@ -249,7 +222,6 @@ void MainWindow::on_dpi_changed(int dpi, LPARAM suggested) {
   order_list_.rescale_columns(old_dpi, dpi_);
   delivery_list_.rescale_columns(old_dpi, dpi_);
   icons_.apply(window_, dpi_);
-  grow_to_hold_content(window_, kContent, dpi_);
 }
 
 void MainWindow::open_database() {

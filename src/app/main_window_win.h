@@ -14,6 +14,7 @@
 #include "app/express_window_win.h"
 #include "app/report_list_win.h"
 #include "app/win32_support_win.h"
+#include "app/window_base_win.h"
 #include "app/window_thread_win.h"
 #include "shop/order_index.h"
 #include "shop/ports.h"
@@ -30,15 +31,13 @@ class MainWindowEvents {
   virtual void deliver_clicked() = 0;
   virtual void main_window_closing() = 0;
   // Windows ends the session: the process is ended once WM_ENDSESSION has been answered.
-  virtual void session_ending() = 0;
+  virtual void session_ending() {}
 };
 
-class MainWindow final : public shop::MainWindow {
+class MainWindow final : public shop::MainWindow, private WindowBase {
  public:
   MainWindow(WindowThread& thread, ExpressWindow& express_window,
-             Attention& attention = system_attention())
-      : thread_(thread), express_window_(express_window), attention_(attention),
-        order_list_(thread), delivery_list_(thread) {}
+             Attention& attention = system_attention());
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -62,14 +61,13 @@ class MainWindow final : public shop::MainWindow {
   void block_shutdown(bool blocked);
 
  private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
-  LRESULT handle(UINT message, WPARAM w, LPARAM l);
+  LRESULT handle(UINT message, WPARAM w, LPARAM l) override;
+  void rescale(int old_dpi) override;
   bool on_create();
   void on_command(int id, int code);
   LRESULT on_notify(const NMHDR& header);
   void on_close();
   void on_destroy();
-  void on_dpi_changed(int dpi, LPARAM suggested);
 
   void create_controls();
   HFONT font_for(int id) const;
@@ -87,8 +85,6 @@ class MainWindow final : public shop::MainWindow {
   ExpressWindow& express_window_;
   Attention& attention_;
   MainWindowEvents* events_ = nullptr;
-  HWND window_ = nullptr;
-  int dpi_ = shop::kDesignDpi;
   FontHolder control_font_;
   FontHolder tab_font_;
   WindowIcons icons_;

@@ -17,9 +17,10 @@ class InternetNetwork final : public shop::Network {
   std::string winhttp_fetch(const std::string& url) override;
 };
 
-// The exchanges the workflows ask for on the window's thread run on a thread of their own,
-// while the window's thread goes on handling its messages as `responsive_wait` does; asked for
-// on any other thread they run there directly. The window never waits inside an exchange.
+// The exchanges asked for on the window's thread run on a thread of their own, while the
+// window's thread goes on handling its messages as `responsive_wait` does; asked for on any
+// other thread they run there directly. The program itself no longer needs it: no workflow
+// runs on the window's thread.
 class OffWindowNetwork final : public shop::Network {
  public:
   OffWindowNetwork(shop::Network& exchanges, const WindowThread& thread)
