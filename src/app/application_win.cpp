@@ -92,17 +92,12 @@ void Application::wait_out_delivery_at_exit() {
 // 确定 (or Enter) while a delivery is out does nothing; 确定 stays disabled until the outcome is
 // shown, and Windows is told why the session should not end meanwhile.
 void Application::confirm_clicked() {
-  if (!session_.jobs().begin_delivery()) return;
-  express_window_.hold_confirm(true);
+  if (!shop::begin_confirmation(session_, express_window_)) return;
   main_window_.block_shutdown(true);
   const bool started = run_on_worker([self = shared_from_this()] {
     shop::on_confirm_delivery(self->session_, self->main_window_, self->express_window_,
                               self->network_, self->record_file_, self->pacing_);
-    self->session_.jobs().end_delivery();
-    self->thread_.run([&self] {
-      self->express_window_.hold_confirm(false);
-      self->main_window_.block_shutdown(false);
-    });
+    self->thread_.run([&self] { self->main_window_.block_shutdown(false); });
   });
   if (started) return;
   session_.jobs().end_delivery();

@@ -37,7 +37,7 @@ class ExpressWindow final : public shop::ExpressWindow, private WindowBase {
   void close();
   // On the window's thread: 确定 disabled while a delivery is out, in this window and in one
   // opened meanwhile.
-  void hold_confirm(bool held);
+  void hold_confirm(bool held) override;
 
   std::string courier_text() override;
   int courier_index() override;

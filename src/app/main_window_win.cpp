@@ -369,6 +369,16 @@ void MainWindow::notify_new_orders(int count) {
   if (count > 0) ask_for_attention(thread_, window_, attention_);
 }
 
+void MainWindow::at_once(const std::function<void()>& changes) {
+  bool ran = false;
+  thread_.run([&] {
+    changes();
+    ran = true;
+  });
+  // The window is gone: its controls' operations do nothing, and the rest is done here.
+  if (!ran) changes();
+}
+
 void MainWindow::block_shutdown(bool blocked) {
   if (window_ == nullptr) return;
   if (blocked) {

@@ -55,6 +55,7 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   void open_express_window() override;
   bool alive() override { return thread_.alive(); }
   void notify_new_orders(int count) override;
+  void at_once(const std::function<void()>& changes) override;
 
   // On the window's thread: while a delivery is out, Windows is told why the session should not
   // end yet.

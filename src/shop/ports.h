@@ -62,6 +62,10 @@ class MainWindow {
   // A monitoring pass added `count` rows: catch the owner's eye if the window is not in
   // front. Harmless once the window is gone.
   virtual void notify_new_orders(int count) = 0;
+  // Runs `changes` as one step of the window's thread, so that whoever looks at the windows
+  // sees none or all of them; right here once the window is gone (its controls' operations
+  // then do nothing, and the rest is still done).
+  virtual void at_once(const std::function<void()>& changes) { changes(); }
 };
 
 class ExpressWindow {
@@ -71,6 +75,8 @@ class ExpressWindow {
   virtual std::string courier_text() = 0;
   virtual int courier_index() = 0;
   virtual std::string tracking_text() = 0;
+  // 确定 disabled (held) while a delivery is out, enabled again when its outcome shows.
+  virtual void hold_confirm(bool held) = 0;
 };
 
 class Network {

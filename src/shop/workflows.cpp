@@ -196,6 +196,31 @@ void report_record_failure(MainWindow& window, const RecordResult& result) {
     window.append_log(concat(texts::kRecordWriteFailed, result.reason, "\r\n"));
 }
 
+void write_delivery_outcome(MainWindow& window, RecordFile& record_file, bool accepted,
+                            const std::string& order_id, const std::string& order_second_cell) {
+  // The window may have been closed during the exchange: then only the record file is left to
+  // tell of a delivery the platform accepted.
+  if (window.alive()) {
+    if (!accepted) {
+      window.append_log(texts::kDeliveryFailed);
+      return;
+    }
+    window.append_log(texts::kDeliverySucceeded);
+    ReportList& deliveries = window.delivery_list();
+    const int row = deliveries.insert_row();
+    deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
+    deliveries.set_cell(row, 1, order_id);
+    deliveries.set_cell(row, 2, order_second_cell);
+    deliveries.set_cell(row, 3, texts::kDeliveredCell);
+  }
+  if (!accepted) return;
+  // The delivery is done on the platform either way; a line the file did not take is told, so
+  // that the owner can write it down before it is forgotten (a closed window makes that a no-op).
+  const RecordResult recorded =
+      record_file.append_if_exists(concat(order_id, "|", concat(order_second_cell, "\r\n")));
+  report_record_failure(window, recorded);
+}
+
 }  // namespace
 
 void run_login(Session& session, MainWindow& window, Network& network) {
@@ -392,6 +417,12 @@ void on_deliver_button(MainWindow& window) {
   window.open_express_window();
 }
 
+bool begin_confirmation(Session& session, ExpressWindow& express) {
+  if (!session.jobs().begin_delivery()) return false;
+  express.hold_confirm(true);
+  return true;
+}
+
 void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
                          Network& network, RecordFile& record_file, Pacing& pacing) {
   Caller caller{session, window, network, pacing};
@@ -429,27 +460,12 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
   }
 
   const bool accepted = is_delivery_accepted(reply);
-  // The window may have been closed during the exchange: then only the record file is left to
-  // tell of a delivery the platform accepted.
-  if (window.alive()) {
-    if (!accepted) {
-      window.append_log(texts::kDeliveryFailed);
-      return;
-    }
-    window.append_log(texts::kDeliverySucceeded);
-    ReportList& deliveries = window.delivery_list();
-    const int row = deliveries.insert_row();
-    deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
-    deliveries.set_cell(row, 1, order_id);
-    deliveries.set_cell(row, 2, order_second_cell);
-    deliveries.set_cell(row, 3, texts::kDeliveredCell);
-  }
-  if (!accepted) return;
-  // The delivery is done on the platform either way; a line the file did not take is told, so
-  // that the owner can write it down before it is forgotten (a closed window makes that a no-op).
-  const RecordResult recorded =
-      record_file.append_if_exists(concat(order_id, "|", concat(order_second_cell, "\r\n")));
-  report_record_failure(window, recorded);
+  // Whoever looks sees no outcome or all of it, and 确定 works again as soon as it shows.
+  window.at_once([&] {
+    write_delivery_outcome(window, record_file, accepted, order_id, order_second_cell);
+    session.jobs().end_delivery();
+    express.hold_confirm(false);
+  });
 }
 
 void check_record_file(MainWindow& window, RecordFile& record_file) {

@@ -49,8 +49,14 @@ void on_main_window_closed(Session& session);
 // 按钮_发货: opens the express window when an order is selected.
 void on_deliver_button(MainWindow& window);
 
+// 按钮_确定发货 or Enter in the express window, on the window's thread: false, and nothing
+// happens, while a delivery is out. Otherwise a delivery is now out and 确定 is held; the
+// caller starts on_confirm_delivery on a thread of its own.
+bool begin_confirmation(Session& session, ExpressWindow& express);
+
 // 按钮_确定发货: delivers the selected order with the chosen courier; on success adds a row to
 // the delivery list and a line to the record file, and reports a line the file did not take.
+// The outcome shows in one step, which also ends the delivery and gives 确定 back.
 void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
                          Network& network, RecordFile& record_file, Pacing& pacing);
 

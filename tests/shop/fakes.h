@@ -139,6 +139,7 @@ struct FakeExpress final : ExpressWindow {
   int index = 1;
   std::string tracking;
   int tracking_reads = 0;
+  std::vector<bool> holds;  // hold_confirm, one per call
 
   std::string courier_text() override { return courier; }
   int courier_index() override { return index; }
@@ -146,6 +147,7 @@ struct FakeExpress final : ExpressWindow {
     ++tracking_reads;
     return tracking;
   }
+  void hold_confirm(bool held) override { holds.push_back(held); }
 };
 
 // Replies by URL; a URL with several scripted replies gives them in turn and then repeats the

@@ -65,6 +65,30 @@ TEST_F(JobsTest, a_second_confirmation_while_a_delivery_is_out_sends_nothing) {
   jobs.end_delivery();
 }
 
+TEST_F(JobsTest, confirm_is_held_from_the_click_until_the_outcome_shows) {
+  window.orders.add({"1", "7788", "2", "cup"});
+  window.orders.selected = 0;
+  express.index = 0;
+  express.courier = "999:x";
+  network.reply(build_delivery_request("7788", "999", "tok"), std::string(texts::kDeliveryAcceptedReply));
+  ASSERT_TRUE(begin_confirmation(session, express));
+  EXPECT_FALSE(begin_confirmation(session, express)) << "the second click does nothing";
+  EXPECT_EQ(express.holds, std::vector<bool>{true});
+  std::thread delivery([&] { confirm(); });
+  delivery.join();
+  EXPECT_EQ(express.holds, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(session.jobs().delivery_out());
+  EXPECT_EQ(window.log, texts::kDeliverySucceeded);
+  EXPECT_EQ(network.sent("vdian.order.deliver"), 1);
+
+  // A failed one gives 确定 back as well.
+  ASSERT_TRUE(begin_confirmation(session, express));
+  express.index = -1;
+  confirm();
+  EXPECT_EQ(express.holds, (std::vector<bool>{true, false, true, false}));
+  EXPECT_FALSE(session.jobs().delivery_out());
+}
+
 TEST_F(JobsTest, closing_waits_out_a_delivery_and_no_longer_than_it_takes) {
   Jobs& jobs = session.jobs();
   EXPECT_TRUE(jobs.wait_for_delivery(0ms)) << "nothing out: no wait";
