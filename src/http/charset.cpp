@@ -26,7 +26,9 @@ struct Charset {
 };
 
 // Charset names as pages declare them, with the Windows code page that decodes each. Names are
-// matched without regard to case, as the platform's own charset registry does.
+// matched without regard to case, as the platform's own charset registry does. One line per
+// family of names.
+// clang-format off
 constexpr std::array kCharsets = std::to_array<Charset>({
     {"utf-8", kCodePageUtf8}, {"utf8", kCodePageUtf8}, {"unicode-1-1-utf-8", kCodePageUtf8},
     {"unicode-2-0-utf-8", kCodePageUtf8}, {"x-unicode20utf8", kCodePageUtf8},
@@ -55,6 +57,7 @@ constexpr std::array kCharsets = std::to_array<Charset>({
     {"us-ascii", 20127}, {"ascii", 20127}, {"ansi_x3.4-1968", 20127}, {"iso646-us", 20127},
     {"koi8-r", 20866}, {"cskoi8r", 20866}, {"koi8-u", 21866},
 });
+// clang-format on
 
 bool same_name(std::string_view declared, std::string_view lower) {
   return std::equal(declared.begin(), declared.end(), lower.begin(), lower.end(), [](char a, char b) {
