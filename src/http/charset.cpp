@@ -7,6 +7,7 @@
 
 #include "text/codepage.h"
 #include "text/regex_object.h"
+#include "text/text_between.h"
 
 namespace quillmere {
 namespace {
@@ -16,9 +17,6 @@ static_assert(std::endian::native == std::endian::little, "wide buffers are UTF-
 constexpr unsigned long kCompositeCheck = 0x200;  // WC_COMPOSITECHECK
 constexpr std::size_t kDetectionWindow = 1024;
 constexpr std::string_view kCharsetPattern = R"(<meta.+?charset=[^\w]?([-\w]+))";
-
-// Program texts end at their first zero byte.
-std::string_view up_to_zero(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 struct Charset {
   std::string_view name;  // lower case
@@ -60,9 +58,8 @@ constexpr std::array kCharsets = std::to_array<Charset>({
 // clang-format on
 
 bool same_name(std::string_view declared, std::string_view lower) {
-  return std::equal(declared.begin(), declared.end(), lower.begin(), lower.end(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
-  });
+  return std::equal(declared.begin(), declared.end(), lower.begin(), lower.end(),
+                    [](char a, char b) { return ascii_lower(a) == b; });
 }
 
 unsigned code_page_of(std::string_view charset) {

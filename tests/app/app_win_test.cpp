@@ -26,7 +26,7 @@
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
 #include "app_driver_win.h"
-#include "shop/screen_scale.h"
+#include "app/screen_scale.h"
 #include "test_support.h"
 
 namespace quillmere::app {
