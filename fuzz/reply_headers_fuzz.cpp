@@ -11,8 +11,8 @@
 namespace {
 
 bool has_blank_edge(std::string_view text) {
-  return !text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
-                           text.back() == '\t');
+  return !text.empty() &&
+         (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t');
 }
 
 }  // namespace
@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string status = status_text(block);
   if (status.size() > block.size() || status.find("\r\n") != std::string::npos) __builtin_trap();
-  if (!status.empty() && block.compare(9, status.size() + 2, status + "\r\n") != 0) __builtin_trap();
+  if (!status.empty() && block.compare(9, status.size() + 2, status + "\r\n") != 0)
+    __builtin_trap();
 
   // Only the letter case of the header's name changes.
   const std::string normalised = normalise_set_cookie(block);
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++lines;
     if (line.find("\r\n") != std::string_view::npos) __builtin_trap();
     if (set_cookie_item(line, item)) {
-      if (line.find("Set-Cookie") == std::string_view::npos || has_blank_edge(item)) __builtin_trap();
+      if (line.find("Set-Cookie") == std::string_view::npos || has_blank_edge(item))
+        __builtin_trap();
       ++items;
     }
     std::string value;

@@ -43,8 +43,8 @@ inline std::wstring wstring_from(std::string_view bytes, unsigned code_page = kC
 inline std::string bytes_from(std::wstring_view units, unsigned code_page = kCodePageGbk,
                               unsigned long flags = 0) {
   return utf16_to_multibyte(
-      std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()),
-      code_page, flags);
+      std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()), code_page,
+      flags);
 }
 #endif
 
