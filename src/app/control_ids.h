@@ -15,12 +15,12 @@ enum MainControl : int {
   kLoginButton,            // 按钮_登陆
   kSecretLabel,            // 标签2
   kSecretEdit,             // 编辑框_secret
-  kFunctionFrame,          // 分组框_快递
+  kFunctionFrame,          // 分组框_快递, captioned 功能区
   kStartMonitorButton,     // 按钮_开始监控
   kStopMonitorButton,      // 按钮_停止监控
   kAddCardButton,          // 按钮_添加卡密
   kDatePicker,             // 日期框1
-  kFetchOrdersButton,      // 按钮_获取订单
+  kFetchOrdersButton,      // 按钮_获取订单, captioned 订单查询
   kDeliverButton,          // 按钮_发货
   kTabs,                   // 高级选择夹1
   kOrderList,              // 超级列表框_订单状态

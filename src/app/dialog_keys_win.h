@@ -14,7 +14,7 @@ namespace quillmere::app {
 void ask_for_dialog_keys(HWND window);
 void stop_dialog_keys(HWND window);
 
-// The program's message filter (text/responsive_wait.h).
+// The program's message filter (text/responsive_wait_win.h).
 bool give_to_dialog_manager(MSG& message);
 
 // A key press of `key` with Ctrl held, and neither Alt nor Shift unless `shift`.

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/report_list_win.h"
-#include "shop/list_copy.h"
+#include "app/list_copy.h"
 
 namespace quillmere::app {
 

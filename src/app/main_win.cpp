@@ -9,7 +9,7 @@
 #include "app/application_win.h"
 #include "app/dialog_keys_win.h"
 #include "app/win32_support_win.h"
-#include "text/responsive_wait.h"
+#include "text/responsive_wait_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   quillmere::app::ComApartment com;

@@ -9,7 +9,7 @@
 #include "app/win32_support_win.h"
 #include "http/fetch_page.h"
 #include "http/winhttp_fetch.h"
-#include "text/responsive_wait.h"
+#include "text/responsive_wait_win.h"
 
 namespace quillmere::app {
 

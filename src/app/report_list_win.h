@@ -9,7 +9,7 @@
 
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
-#include "shop/screen_scale.h"
+#include "app/screen_scale.h"
 
 namespace quillmere::app {
 

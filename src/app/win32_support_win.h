@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "shop/screen_scale.h"
+#include "app/screen_scale.h"
 
 namespace quillmere::app {
 

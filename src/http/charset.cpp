@@ -7,6 +7,7 @@
 
 #include "text/codepage.h"
 #include "text/regex_object.h"
+#include "text/text_between.h"
 
 namespace quillmere {
 namespace {
@@ -17,16 +18,15 @@ constexpr unsigned long kCompositeCheck = 0x200;  // WC_COMPOSITECHECK
 constexpr std::size_t kDetectionWindow = 1024;
 constexpr std::string_view kCharsetPattern = R"(<meta.+?charset=[^\w]?([-\w]+))";
 
-// Program texts end at their first zero byte.
-std::string_view up_to_zero(std::string_view text) { return text.substr(0, text.find('\0')); }
-
 struct Charset {
   std::string_view name;  // lower case
   unsigned code_page;
 };
 
 // Charset names as pages declare them, with the Windows code page that decodes each. Names are
-// matched without regard to case, as the platform's own charset registry does.
+// matched without regard to case, as the platform's own charset registry does. One line per
+// family of names.
+// clang-format off
 constexpr std::array kCharsets = std::to_array<Charset>({
     {"utf-8", kCodePageUtf8}, {"utf8", kCodePageUtf8}, {"unicode-1-1-utf-8", kCodePageUtf8},
     {"unicode-2-0-utf-8", kCodePageUtf8}, {"x-unicode20utf8", kCodePageUtf8},
@@ -55,11 +55,11 @@ constexpr std::array kCharsets = std::to_array<Charset>({
     {"us-ascii", 20127}, {"ascii", 20127}, {"ansi_x3.4-1968", 20127}, {"iso646-us", 20127},
     {"koi8-r", 20866}, {"cskoi8r", 20866}, {"koi8-u", 21866},
 });
+// clang-format on
 
 bool same_name(std::string_view declared, std::string_view lower) {
-  return std::equal(declared.begin(), declared.end(), lower.begin(), lower.end(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
-  });
+  return std::equal(declared.begin(), declared.end(), lower.begin(), lower.end(),
+                    [](char a, char b) { return ascii_lower(a) == b; });
 }
 
 unsigned code_page_of(std::string_view charset) {

@@ -5,13 +5,6 @@
 namespace quillmere {
 namespace {
 
-// Program texts end at their first zero byte.
-std::string_view up_to_zero(std::string_view text) { return text.substr(0, text.find('\0')); }
-
-std::u16string_view up_to_zero(std::u16string_view units) {
-  return units.substr(0, units.find(u'\0'));
-}
-
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -48,7 +41,7 @@ std::string url_decode(std::string_view text, bool from_utf8) {
 
 std::string utf8_to_gbk(std::string_view utf8) {
   // to_wide then from_wide, without the terminator that one adds and the other strips.
-  return utf16_to_multibyte(multibyte_to_utf16(up_to_zero(utf8), kCodePageUtf8), kCodePageGbk);
+  return recode(up_to_zero(utf8), kCodePageUtf8, kCodePageGbk);
 }
 
 std::u16string to_wide(std::string_view text, unsigned code_page) {

@@ -80,7 +80,7 @@ std::string fetch_page(const std::string& url, int method, const std::string& po
                        std::string* reply_headers, bool no_redirect, std::string* post_data,
                        const std::string& proxy) {
   const std::string_view verb = wininet_verb(method);
-  const bool secure = is_secure_url(url);
+  const bool secure = starts_with_https(url);
 
   std::string headers_held;
   std::string& header_block = headers != nullptr ? *headers : headers_held;

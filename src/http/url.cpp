@@ -8,13 +8,6 @@
 namespace quillmere {
 namespace {
 
-std::string lower_ascii(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
-  return out;
-}
-
 // First position of `needle` in `text` (both lower case), in linear time whatever the input:
 // a host can be as long as the URL, and a naive search over a long, repetitive URL is quadratic.
 std::size_t find_linear(std::string_view text, std::string_view needle) {
@@ -33,14 +26,12 @@ std::size_t find_linear(std::string_view text, std::string_view needle) {
   return std::string_view::npos;
 }
 
-bool starts_with_https(std::string_view url) {
-  return lower_ascii(url.substr(0, 5)) == "https";
-}
-
 }  // namespace
 
+bool starts_with_https(std::string_view url) { return ascii_lower(url.substr(0, 5)) == "https"; }
+
 std::string url_host(std::string_view url, bool keep_port) {
-  std::string copy = lower_ascii(url);
+  std::string copy = ascii_lower(url);
   if (copy.empty() || copy.back() != '/') copy.push_back('/');
   std::string authority;
   if (copy.compare(0, 8, "https://") == 0) {
@@ -73,7 +64,7 @@ int url_port(std::string_view url) {
 
 std::string url_path(std::string_view url) {
   const std::string host = url_host(url);
-  const std::size_t at = find_linear(lower_ascii(url), host);
+  const std::size_t at = find_linear(ascii_lower(url), host);
   if (at == std::string_view::npos) return "/";
   const std::size_t slash = url.find('/', at + host.size());
   return slash == std::string_view::npos ? std::string("/") : std::string(url.substr(slash));

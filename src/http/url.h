@@ -6,6 +6,9 @@
 
 namespace quillmere {
 
+// True when the first five characters, lower-cased, are "https".
+bool starts_with_https(std::string_view url);
+
 // The host in lower case; with `keep_port`, host, colon and port as the URL writes them.
 std::string url_host(std::string_view url, bool keep_port = false);
 // The port after the last colon of the authority, else 443 for "https" URLs, else 80.

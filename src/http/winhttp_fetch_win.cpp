@@ -1,16 +1,15 @@
 #include "http/winhttp_fetch.h"
 
-#include <cstring>
-
 #include <windows.h>
 #include <winhttp.h>
 
 #include "http/charset.h"
 #include "http/cookies.h"
 #include "http/wire.h"
+#include "text/codepage.h"
 #include "text/gbk_literal.h"
 #include "text/regex_object.h"
-#include "text/responsive_wait.h"
+#include "text/responsive_wait_win.h"
 
 namespace quillmere {
 namespace {
@@ -37,12 +36,7 @@ class WinHttpHandle {
 };
 
 // A program text as the zero-terminated UTF-16 string WinHttp takes; empty stays empty.
-std::wstring wide(std::string_view text) {
-  const std::string bytes = gbk_to_wide(text, true);
-  std::wstring units(bytes.size() / 2, L'\0');
-  if (!units.empty()) std::memcpy(units.data(), bytes.data(), units.size() * 2);
-  return units;
-}
+std::wstring wide(std::string_view text) { return wstring_from(up_to_zero(text)); }
 
 std::string narrow(const wchar_t* units, std::size_t count) {
   return wide_to_gbk(std::string_view(reinterpret_cast<const char*>(units), count * 2));

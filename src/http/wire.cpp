@@ -23,26 +23,7 @@ bool contains_ignore_case(std::string_view text, std::string_view needle) {
   return find_ignore_case(text, needle) != std::string_view::npos;
 }
 
-// Every occurrence of `needle`, in any letter case, replaced by `replacement`.
-std::string replace_all_ignore_case(std::string_view text, std::string_view needle,
-                                    std::string_view replacement) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t pos = 0;
-  for (std::size_t hit; (hit = find_ignore_case(text, needle, pos)) != std::string_view::npos;
-       pos = hit + needle.size()) {
-    out.append(text.substr(pos, hit - pos));
-    out.append(replacement);
-  }
-  out.append(text.substr(pos));
-  return out;
-}
-
 }  // namespace
-
-bool is_secure_url(std::string_view url) {
-  return url.size() >= 5 && find_ignore_case(url.substr(0, 5), "https") == 0;
-}
 
 std::string proxy_name(std::string_view proxy, bool secure) {
   if (proxy.empty()) return {};
@@ -51,7 +32,7 @@ std::string proxy_name(std::string_view proxy, bool secure) {
 }
 
 std::string normalise_set_cookie(std::string_view header_block) {
-  return replace_all_ignore_case(header_block, "Set-Cookie", "Set-Cookie");
+  return replace_all(header_block, "Set-Cookie", "Set-Cookie", true);
 }
 
 std::vector<std::string_view> header_lines(std::string_view header_block) {
@@ -63,7 +44,7 @@ bool set_cookie_item(std::string_view line, std::string& item) {
   if (contains(line, ";")) {
     item = std::string(trim_blanks(text_between(line, "Set-Cookie:", ";")));
   } else {
-    item = std::string(trim_blanks(replace_all_ignore_case(line, "Set-Cookie:", "")));
+    item = std::string(trim_blanks(replace_all(line, "Set-Cookie:", "", true)));
   }
   return true;
 }

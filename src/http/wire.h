@@ -17,9 +17,6 @@ inline constexpr std::size_t kMaxBodyBytes = 16u << 20;
 
 // --- both routines ---
 
-// True when the first five characters, lower-cased, are "https".
-bool is_secure_url(std::string_view url);
-
 // The proxy list or name: empty without a proxy, the proxy itself for a secure URL,
 // "http=" and the proxy otherwise.
 std::string proxy_name(std::string_view proxy, bool secure);

@@ -18,17 +18,9 @@ bool is_unreserved(unsigned char c) {
          c == '.' || c == '_' || c == '~';
 }
 
-bool is_ascii(std::string_view text) {
-  for (const unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
 // The platform reads UTF-8; program texts are GBK.
 std::string to_utf8(std::string_view gbk_text) {
-  if (is_ascii(gbk_text)) return std::string(gbk_text);
-  return utf16_to_multibyte(multibyte_to_utf16(gbk_text, kCodePageGbk), kCodePageUtf8);
+  return recode(gbk_text, kCodePageGbk, kCodePageUtf8);
 }
 
 std::string percent_encode_bytes(std::string_view bytes) {

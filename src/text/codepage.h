@@ -21,4 +21,31 @@ std::u16string multibyte_to_utf16(std::string_view bytes, unsigned code_page);
 std::string utf16_to_multibyte(std::u16string_view units, unsigned code_page,
                                unsigned long flags = 0);
 
+// `bytes` in code page `from` as bytes in code page `to`, through UTF-16, by the two rules above.
+std::string recode(std::string_view bytes, unsigned from, unsigned to, unsigned long flags = 0);
+
+// Program texts end at their first zero byte, wide texts at their first zero unit.
+inline std::string_view up_to_zero(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
+inline std::u16string_view up_to_zero(std::u16string_view units) {
+  return units.substr(0, units.find(u'\0'));
+}
+
+#ifdef _WIN32
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the W functions take UTF-16");
+
+// Text for the W functions, and back.
+inline std::wstring wstring_from(std::string_view bytes, unsigned code_page = kCodePageGbk) {
+  const std::u16string units = multibyte_to_utf16(bytes, code_page);
+  return {units.begin(), units.end()};
+}
+inline std::string bytes_from(std::wstring_view units, unsigned code_page = kCodePageGbk,
+                              unsigned long flags = 0) {
+  return utf16_to_multibyte(
+      std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size()), code_page,
+      flags);
+}
+#endif
+
 }  // namespace quillmere

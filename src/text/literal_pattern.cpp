@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "text/gbk.h"
+#include "text/text_between.h"
 
 namespace quillmere::detail {
 namespace {
@@ -18,8 +19,6 @@ bool is_meta(char c) {
       return false;
   }
 }
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // Reads a run of literal characters; false on anything outside plain ASCII text and escapes.
 bool read_literal(std::string_view p, std::size_t& i, std::string& out) {
@@ -108,9 +107,9 @@ std::optional<LiteralPattern> LiteralPattern::compile(std::string_view pattern,
     lp.segments_.push_back(std::move(s));
   }
   if (!case_sensitive) {
-    for (char& c : lp.first_.text) c = lower(c);
+    for (char& c : lp.first_.text) c = ascii_lower(c);
     for (Segment& s : lp.segments_)
-      for (char& c : s.literal.text) c = lower(c);
+      for (char& c : s.literal.text) c = ascii_lower(c);
   }
   choose_anchor(lp.first_);
   for (Segment& s : lp.segments_) choose_anchor(s.literal);
@@ -160,7 +159,7 @@ struct LiteralPattern::Run {
     if (literal.size() > subject.size() - at) return false;
     if (pattern.case_sensitive_) return std::memcmp(subject.data() + at, literal.data(), literal.size()) == 0;
     for (std::size_t k = 0; k < literal.size(); ++k)
-      if (lower(subject[at + k]) != literal[k]) return false;
+      if (ascii_lower(subject[at + k]) != literal[k]) return false;
     return true;
   }
 

@@ -5,8 +5,6 @@
 namespace quillmere {
 namespace {
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
 std::size_t find_from(std::string_view text, std::string_view needle, std::size_t from,
                       bool ignore_case) {
   return ignore_case ? find_ignore_case(text, needle, from) : text.find(needle, from);
@@ -14,17 +12,24 @@ std::size_t find_from(std::string_view text, std::string_view needle, std::size_
 
 }  // namespace
 
-std::string replace_all(std::string_view text, std::string_view from, std::string_view to) {
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to,
+                        bool ignore_case) {
   if (from.empty()) return std::string(text);
   std::string out;
   out.reserve(text.size());
   std::size_t pos = 0;
-  for (std::size_t hit; (hit = text.find(from, pos)) != std::string_view::npos;
+  for (std::size_t hit; (hit = find_from(text, from, pos, ignore_case)) != std::string_view::npos;
        pos = hit + from.size()) {
     out.append(text.substr(pos, hit - pos));
     out.append(to);
   }
   out.append(text.substr(pos));
+  return out;
+}
+
+std::string ascii_lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = ascii_lower(c);
   return out;
 }
 

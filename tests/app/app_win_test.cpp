@@ -26,7 +26,7 @@
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
 #include "app_driver_win.h"
-#include "shop/screen_scale.h"
+#include "app/screen_scale.h"
 #include "test_support.h"
 
 namespace quillmere::app {
@@ -616,22 +616,32 @@ class NoEvents final : public MainWindowEvents {
   void main_window_closing() override {}
 };
 
+// Window enumeration calls back in the system's calling convention, which a lambda does not
+// have in a 32-bit program: named CALLBACK functions, then.
+struct ClassSearch {
+  const wchar_t* window_class;
+  HWND found;
+};
+
+BOOL CALLBACK stop_at_class(HWND window, LPARAM context) {
+  auto& wanted = *reinterpret_cast<ClassSearch*>(context);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (std::wstring_view(name) != wanted.window_class) return TRUE;
+  wanted.found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK confirm_message_box(HWND window, LPARAM) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (std::wstring_view(name) == L"#32770") PostMessageW(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
 HWND own_window_of_class(const wchar_t* window_class) {
-  struct Search {
-    const wchar_t* window_class;
-    HWND found;
-  } search{window_class, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& wanted = *reinterpret_cast<Search*>(context);
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (std::wstring_view(name) != wanted.window_class) return TRUE;
-        wanted.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ClassSearch search{window_class, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), stop_at_class, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -649,15 +659,7 @@ class ScaledWindows : public ::testing::Test {
     std::atomic<bool> created{false};
     std::thread answer([&, thread = GetCurrentThreadId()] {
       while (!created) {
-        EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM) -> BOOL {
-              wchar_t name[16] = {};
-              GetClassNameW(window, name, 16);
-              if (std::wstring_view(name) == L"#32770") PostMessageW(window, WM_COMMAND, IDOK, 0);
-              return TRUE;
-            },
-            0);
+        EnumThreadWindows(thread, confirm_message_box, 0);
         Sleep(20);
       }
     });

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "http/url.h"
+
 namespace quillmere {
 namespace {
 
@@ -26,12 +28,12 @@ TEST(request_flags, no_combination_asks_wininet_for_a_file_of_the_body) {
 }
 
 TEST(request_flags, secure_is_decided_by_the_first_five_characters_in_any_case) {
-  EXPECT_TRUE(is_secure_url("https://a"));
-  EXPECT_TRUE(is_secure_url("HTTPS://a"));
-  EXPECT_TRUE(is_secure_url("httpsx"));
-  EXPECT_FALSE(is_secure_url("http://a"));
-  EXPECT_FALSE(is_secure_url("a.com/https"));
-  EXPECT_FALSE(is_secure_url("http"));
+  EXPECT_TRUE(starts_with_https("https://a"));
+  EXPECT_TRUE(starts_with_https("HTTPS://a"));
+  EXPECT_TRUE(starts_with_https("httpsx"));
+  EXPECT_FALSE(starts_with_https("http://a"));
+  EXPECT_FALSE(starts_with_https("a.com/https"));
+  EXPECT_FALSE(starts_with_https("http"));
 }
 
 TEST(verbs, numbers_outside_each_table_send_get) {

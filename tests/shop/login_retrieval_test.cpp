@@ -262,7 +262,7 @@ class PagingTest : public ShopTest {
   std::vector<std::string> make_ids(int first, int count) {
     std::vector<std::string> ids;
     for (int i = first; i < first + count; ++i) {
-      ids.push_back("P" + std::to_string(i));
+      ids.push_back(std::string("P").append(std::to_string(i)));  // g++ 12 -Wrestrict on "P" + ...
       network.reply(detail_url(ids.back()), detail_reply(order(ids.back())));
     }
     return ids;

@@ -1,6 +1,6 @@
 // The texts a copy from the lists puts on the clipboard.
 
-#include "shop/list_copy.h"
+#include "app/list_copy.h"
 
 #include <gtest/gtest.h>
 

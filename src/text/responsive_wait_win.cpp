@@ -1,4 +1,4 @@
-#include "text/responsive_wait.h"
+#include "text/responsive_wait_win.h"
 
 #include <windows.h>
 

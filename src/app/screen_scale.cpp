@@ -1,4 +1,4 @@
-#include "shop/screen_scale.h"
+#include "app/screen_scale.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "shop/list_copy.h"
+#include "app/list_copy.h"
 
 #include <cstdio>
 #include <string_view>
