@@ -11,6 +11,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "shop/new_order_notice.h"
 
 namespace quillmere::shop {
 
@@ -62,6 +65,9 @@ class MainWindow {
   // A monitoring pass added `count` rows: catch the owner's eye if the window is not in
   // front. Harmless once the window is gone.
   virtual void notify_new_orders(int count) = 0;
+  // The rows that notify_new_orders just counted, in the order they were added: what a notice
+  // names. Harmless once the window is gone.
+  virtual void announce_new_orders(const std::vector<AddedOrder>& orders) = 0;
 };
 
 class ExpressWindow {

@@ -295,6 +295,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
 
   ReportList& orders = window.order_list();
   int rows_added = 0;
+  std::vector<AddedOrder> added;
   auto handle_messages = [&] {
     pacing.process_pending_messages();
     return window.alive();
@@ -314,6 +315,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
         orders.set_cell(row, 0, std::to_string(orders.row_count()));
         write_order_cells(orders, row, order);
         ++rows_added;
+        added.push_back({order.order_id, order.item_name, order.quantity});
       }
       if (!handle_messages()) return;
     }
@@ -327,6 +329,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   }
   // Once per pass, not per row: one flash and one sound however many orders came in.
   if (rows_added > 0 && window.alive()) window.notify_new_orders(rows_added);
+  if (!added.empty() && window.alive()) window.announce_new_orders(added);
 }
 
 namespace {
