@@ -51,11 +51,19 @@ void Application::fetch_orders_clicked() {
 }
 
 void Application::start_monitoring_clicked() {
+  main_window_.show_monitoring_icon();
   shop::run_monitoring(session_, main_window_, network_, pacing_);
+  monitoring_ended();
 }
 
 void Application::stop_monitoring_clicked() {
   shop::stop_monitoring(session_);
+  main_window_.hide_monitoring_icon();
+}
+
+// A loop that returns inside another leaves the icon to the outer one.
+void Application::monitoring_ended() {
+  if (session_.monitoring_depth() == 0) main_window_.hide_monitoring_icon();
 }
 
 void Application::deliver_clicked() {

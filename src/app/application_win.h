@@ -31,6 +31,8 @@ class Application final : public MainWindowEvents,
   void confirm_clicked() override;
 
  private:
+  void monitoring_ended();
+
   WindowThread thread_;
   ExpressWindow express_window_{thread_};
   MainWindow main_window_{thread_, express_window_};

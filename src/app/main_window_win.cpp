@@ -127,6 +127,10 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPAR
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  if (taskbar_created_ != 0 && message == taskbar_created_) {
+    tray_.on_taskbar_created();
+    return 0;
+  }
   switch (message) {
     case WM_CREATE:
       return on_create() ? 0 : -1;
@@ -166,6 +170,16 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       if (!follows_screen_scale_changes()) break;
       on_dpi_changed(LOWORD(w), l);
       return 0;
+    case kTrayIconMessage:
+      return on_tray_icon(w, l);
+    case WM_TIMER:
+      if (w != kTrayAddRetryTimer) break;
+      tray_.on_retry_timer();
+      return 0;
+    case WM_ENDSESSION:
+      // The process ends without WM_DESTROY: the icon must not outlive it.
+      if (w != FALSE) tray_.hide();
+      return 0;
   }
   return DefWindowProcW(window_, message, w, l);
 }
@@ -183,6 +197,7 @@ bool MainWindow::on_create() {
   refuse_input_method(secret_edit_);
   focus_.set_first(appkey_edit_);
   icons_.apply(window_, dpi_);
+  taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
   open_database();
   return true;
 }
@@ -274,6 +289,7 @@ void MainWindow::on_command(int id, int code) {
 
 LRESULT MainWindow::on_notify(const NMHDR& header) {
   if (header.hwndFrom == tabs_ && header.code == TCN_SELCHANGE) show_page(TabCtrl_GetCurSel(tabs_));
+  if (header.hwndFrom == date_picker_ && header.code == DTN_DATETIMECHANGE) update_monitoring_tip();
   return 0;
 }
 
@@ -285,6 +301,7 @@ void MainWindow::on_close() {
 void MainWindow::on_destroy() {
   stop_dialog_keys(window_);
   thread_.detach();
+  tray_.hide();
   icons_.release();
   express_window_.close();
   database_.close();
