@@ -24,10 +24,7 @@ constexpr std::string_view kExitItem = "退出"_gbk;
 }  // namespace
 
 void MainWindow::show_monitoring_icon() {
-  thread_.run([&] {
-    tray_.show(window_, L"");
-    update_monitoring_tip();
-  });
+  thread_.run([&] { tray_.show(window_, monitoring_tip_text()); });
 }
 
 void MainWindow::hide_monitoring_icon() {
@@ -35,12 +32,15 @@ void MainWindow::hide_monitoring_icon() {
 }
 
 // The day is read afresh, as each monitoring pass reads it.
-void MainWindow::update_monitoring_tip() {
-  if (!tray_.wanted()) return;
+std::wstring MainWindow::monitoring_tip_text() {
   SYSTEMTIME chosen{};
   shop::Date date;
   if (DateTime_GetSystemtime(date_picker_, &chosen) == GDT_VALID) date = {chosen.wYear, chosen.wMonth, chosen.wDay};
-  tray_.show(window_, wide(shop::monitoring_tip(shop::order_date_text(date))));
+  return wide(shop::monitoring_tip(shop::order_date_text(date)));
+}
+
+void MainWindow::update_monitoring_tip() {
+  if (tray_.wanted()) tray_.show(window_, monitoring_tip_text());
 }
 
 // Where the flash and the sound go, the notice goes too; in front the new rows are in view.

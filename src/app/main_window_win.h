@@ -88,6 +88,7 @@ class MainWindow final : public shop::MainWindow {
   void open_tray_menu(POINT at);
   void bring_forward_from_tray();
   void update_monitoring_tip();
+  std::wstring monitoring_tip_text();
 
   WindowThread& thread_;
   ExpressWindow& express_window_;
