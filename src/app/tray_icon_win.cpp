@@ -80,7 +80,9 @@ void TrayIcon::on_retry_timer() {
 
 bool TrayIcon::notify(const std::wstring& title, const std::wstring& text) {
   if (owner_ == nullptr || !added_) return false;
-  NOTIFYICONDATAW data = icon_data(owner_, NIF_INFO);
+  // The tip goes along, so that no version of the shell drops it for this change.
+  NOTIFYICONDATAW data = icon_data(owner_, NIF_INFO | NIF_TIP | NIF_SHOWTIP);
+  copy_text(data.szTip, tip_);
   copy_text(data.szInfoTitle, title);
   copy_text(data.szInfo, text);
   data.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON | NIIF_RESPECT_QUIET_TIME;
