@@ -70,7 +70,8 @@ TEST(new_order_notice, long_names_share_the_limit_and_every_line_stays) {
   ASSERT_GE(lines[0].size(), first_tail.size());
   EXPECT_EQ(lines[0].substr(lines[0].size() - first_tail.size()), first_tail);
   EXPECT_EQ(lines[2].substr(lines[2].size() - third_tail.size()), third_tail);
-  EXPECT_LE(std::max(lines[0].size(), lines[2].size()) - std::min(lines[0].size(), lines[2].size()), 2u)
+  const std::size_t first_units = utf16_units(lines[0]), third_units = utf16_units(lines[2]);
+  EXPECT_LE(std::max(first_units, third_units) - std::min(first_units, third_units), 1u)
       << "one character apart at most";
 
   // One name alone, longer than the limit.
