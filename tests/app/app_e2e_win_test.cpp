@@ -464,7 +464,8 @@ TEST_F(AppTest, a_notice_comes_only_while_the_window_is_not_in_front_and_the_ico
   ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2; }));
   HWND notice = nullptr;
   EXPECT_TRUE(wait_until([&] { return (notice = visible_notice()) != nullptr; }, 8s)) << "no notice";
-  if (notice != nullptr) screenshot(notice, L"new-order-notice.bmp");
+  // The whole screen: the notice, the window in front and the main window behind it.
+  if (notice != nullptr) screenshot(GetDesktopWindow(), L"new-order-notice.bmp");
 
   // A click on the icon: the window in front, the new order selected.
   click_tray_icon(icon);
