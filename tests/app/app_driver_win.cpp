@@ -98,9 +98,13 @@ HWND visible_notice() {
   return search.found;
 }
 
-void click_tray_icon(HWND icon) {
-  PostMessageW(icon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-  PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+void click_tray_icon(HWND icon, UINT down, UINT up) {
+  PostMessageW(icon, down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(4, 4));
+  PostMessageW(icon, up, 0, MAKELPARAM(4, 4));
+}
+
+HWND open_menu_of(DWORD process) {
+  return find_top_window(process, L"#32768");
 }
 
 void broadcast_taskbar_created() {

@@ -148,8 +148,11 @@ HWND new_tray_icon(const std::vector<HWND>& before);
 // A notice that Wine shows now (a visible tooltip window of the tray); null when none. Its text
 // cannot be read from another process, but a screenshot shows it.
 HWND visible_notice();
-// A left click on an icon, as the tray window passes it on to the icon's program.
-void click_tray_icon(HWND icon);
+// A click on an icon (left unless told), as the tray window passes it on to the icon's program.
+void click_tray_icon(HWND icon, UINT down = WM_LBUTTONDOWN, UINT up = WM_LBUTTONUP);
+// The pop-up menu that the process shows now; null when none. Its items cannot be read from
+// another process, but keys reach it.
+HWND open_menu_of(DWORD process);
 // "TaskbarCreated" to every top-level window, as Explorer sends it when it starts anew.
 void broadcast_taskbar_created();
 

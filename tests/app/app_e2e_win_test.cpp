@@ -482,6 +482,22 @@ TEST_F(AppTest, a_notice_comes_only_while_the_window_is_not_in_front_and_the_ico
   click(control(kStopMonitorButton));
 }
 
+TEST_F(AppTest, a_right_click_on_the_icon_opens_its_menu_and_exit_ends_the_program_as_closing_does) {
+  const std::vector<HWND> before = tray_icon_windows();
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 4, 13);
+  click(control(kStartMonitorButton));
+  HWND icon = nullptr;
+  ASSERT_TRUE(wait_until([&] { return (icon = new_tray_icon(before)) != nullptr; }));
+  click_tray_icon(icon, WM_RBUTTONDOWN, WM_RBUTTONUP);
+  ASSERT_TRUE(wait_until([&] { return open_menu_of(app_->id()) != nullptr; }, 5s)) << "no menu";
+  // From the bottom: 退出.
+  press({VK_UP});
+  press({VK_RETURN});
+  EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+  EXPECT_TRUE(wait_until([&] { return tray_icon_windows().size() == before.size(); }, 3s));
+}
+
 void print_figures(const char* what, const AnswerFigures& figures) {
   std::printf("answer time %s: median %.1f ms, worst %.1f ms (%d samples)\n", what,
               figures.median_ms, figures.worst_ms, figures.samples);
