@@ -63,6 +63,7 @@ class Window final : public MainWindow {
   void open_express_window() override {}
   bool alive() override { return true; }
   void notify_new_orders(int) override {}
+  void announce_new_orders(const std::vector<AddedOrder>&) override {}
 
  private:
   ReportList& orders_;

@@ -60,14 +60,31 @@ void Application::fetch_orders_clicked() {
 }
 
 void Application::start_monitoring_clicked() {
-  // A loop already running takes this click itself (shop::Jobs::start_monitoring).
-  run_on_worker([self = shared_from_this()] {
+  main_window_.show_monitoring_icon();
+  // The flag is set here, in the order of the clicks: a loop that is ending sees it and goes on,
+  // and takes this click itself (shop::Jobs::start_monitoring).
+  session_.set_monitoring_flag(1);
+  const bool started = run_on_worker([self = shared_from_this()] {
     shop::run_monitoring(self->session_, self->main_window_, self->network_, self->pacing_);
+    self->monitoring_ended();
   });
+  if (!started) {
+    session_.set_monitoring_flag(0);
+    monitoring_ended();
+  }
 }
 
 void Application::stop_monitoring_clicked() {
   shop::stop_monitoring(session_);
+  main_window_.hide_monitoring_icon();
+}
+
+// On the window's thread, where 开始监控 shows the icon: a click since the loop ended keeps it.
+void Application::monitoring_ended() {
+  thread_.run([this] {
+    if (!session_.jobs().monitoring_running() && session_.monitoring_flag() == 0)
+      main_window_.hide_monitoring_icon();
+  });
 }
 
 void Application::deliver_clicked() {

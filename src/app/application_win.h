@@ -38,6 +38,8 @@ class Application final : public MainWindowEvents,
   void wait_out_delivery_at_exit();
 
  private:
+  void monitoring_ended();
+
   WindowThread thread_;
   ExpressWindow express_window_{thread_};
   MainWindow main_window_{thread_, express_window_};

@@ -109,6 +109,10 @@ HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  if (taskbar_created_ != 0 && message == taskbar_created_) {
+    tray_.on_taskbar_created();
+    return 0;
+  }
   switch (message) {
     case WM_CREATE:
       return on_create() ? 0 : -1;
@@ -145,10 +149,19 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      if (w != FALSE && events_ != nullptr) events_->session_ending();
+      if (w == FALSE) return 0;
+      // The process ends without WM_DESTROY: the icon must not outlive it.
+      tray_.hide();
+      if (events_ != nullptr) events_->session_ending();
       return 0;
     case WM_DESTROY:
       on_destroy();
+      return 0;
+    case kTrayIconMessage:
+      return on_tray_icon(w, l);
+    case WM_TIMER:
+      if (w != kTrayAddRetryTimer) break;
+      tray_.on_retry_timer();
       return 0;
   }
   return DefWindowProcW(window_, message, w, l);
@@ -167,6 +180,7 @@ bool MainWindow::on_create() {
   refuse_input_method(secret_edit_);
   focus_.set_first(appkey_edit_);
   icons_.apply(window_, dpi_);
+  taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
   open_database();
   return true;
 }
@@ -253,6 +267,7 @@ void MainWindow::on_command(int id, int code) {
 
 LRESULT MainWindow::on_notify(const NMHDR& header) {
   if (header.hwndFrom == tabs_ && header.code == TCN_SELCHANGE) show_page(TabCtrl_GetCurSel(tabs_));
+  if (header.hwndFrom == date_picker_ && header.code == DTN_DATETIMECHANGE) update_monitoring_tip();
   return 0;
 }
 
@@ -264,6 +279,7 @@ void MainWindow::on_close() {
 void MainWindow::on_destroy() {
   stop_dialog_keys(window_);
   thread_.detach();
+  tray_.hide();
   icons_.release();
   express_window_.close();
   database_.close();

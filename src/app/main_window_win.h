@@ -13,6 +13,7 @@
 #include "app/dialog_keys_win.h"
 #include "app/express_window_win.h"
 #include "app/report_list_win.h"
+#include "app/tray_icon_win.h"
 #include "app/win32_support_win.h"
 #include "app/window_base_win.h"
 #include "app/window_thread_win.h"
@@ -56,10 +57,15 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   bool alive() override { return thread_.alive(); }
   void notify_new_orders(int count) override;
   void at_once(const std::function<void()>& changes) override;
+  void announce_new_orders(const std::vector<shop::AddedOrder>& orders) override;
 
   // On the window's thread: while a delivery is out, Windows is told why the session should not
   // end yet.
   void block_shutdown(bool blocked);
+
+  // The notification-area icon while monitoring runs; from any thread.
+  void show_monitoring_icon();
+  void hide_monitoring_icon();
 
  private:
   LRESULT handle(UINT message, WPARAM w, LPARAM l) override;
@@ -82,6 +88,13 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   const ReportListView* list_of(HWND control) const;
   void open_database();
 
+  // The notification-area icon (main_window_tray_win.cpp).
+  LRESULT on_tray_icon(WPARAM w, LPARAM l);
+  void open_tray_menu(POINT at);
+  void bring_forward_from_tray();
+  void update_monitoring_tip();
+  std::wstring monitoring_tip_text();
+
   WindowThread& thread_;
   ExpressWindow& express_window_;
   Attention& attention_;
@@ -99,6 +112,9 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   ReportListView delivery_list_;
   DatabaseConnection database_;
   FocusKeeper focus_{nullptr};
+  TrayIcon tray_;
+  UINT taskbar_created_ = 0;  // "TaskbarCreated", registered at creation
+  std::string notice_order_id_;  // the first order of the last notice, until a click shows it
 };
 
 }  // namespace quillmere::app

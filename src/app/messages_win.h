@@ -12,4 +12,9 @@ inline constexpr UINT kRunOnWindowThread = WM_APP + 1;
 // window took the message, which is then neither translated nor dispatched (dialog_keys_win.h).
 inline constexpr UINT kTranslateKeys = WM_APP + 0x20;
 
+// The notification-area icon's callback message, and the timer that retries its first add, on
+// the main window (tray_icon_win.h).
+inline constexpr UINT kTrayIconMessage = WM_APP + 0x30;
+inline constexpr UINT_PTR kTrayAddRetryTimer = 0x7130;
+
 }  // namespace quillmere::app

@@ -11,6 +11,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "shop/new_order_notice.h"
 
 namespace quillmere::shop {
 
@@ -66,6 +69,9 @@ class MainWindow {
   // sees none or all of them; right here once the window is gone (its controls' operations
   // then do nothing, and the rest is still done).
   virtual void at_once(const std::function<void()>& changes) { changes(); }
+  // The rows that notify_new_orders just counted, in the order they were added: what a notice
+  // names. Harmless once the window is gone.
+  virtual void announce_new_orders(const std::vector<AddedOrder>& orders) = 0;
 };
 
 class ExpressWindow {

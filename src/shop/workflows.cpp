@@ -339,6 +339,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
 
   ReportList& orders = window.order_list();
   int rows_added = 0;
+  std::vector<AddedOrder> added;
   for (const std::string& id : day.ids) {
     pacing.wait_ms(kRequestSpacingMs);
     if (!window.alive()) return;
@@ -356,6 +357,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
         orders.set_cell(row, 0, std::to_string(orders.row_count()));
         write_order_cells(orders, row, order);
         ++rows_added;
+        added.push_back({order.order_id, order.item_name, order.quantity});
       }
     });
     if (!window.alive()) return;
@@ -368,6 +370,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   }
   // Once per pass, not per row: one flash and one sound however many orders came in.
   if (rows_added > 0 && window.alive()) window.notify_new_orders(rows_added);
+  if (!added.empty() && window.alive()) window.announce_new_orders(added);
 }
 
 namespace {

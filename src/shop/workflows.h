@@ -31,7 +31,8 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
                          std::uint64_t ticket);
 
 // One pass over the chosen day's ids, adding paid orders the order list does not hold yet;
-// a pass that added rows ends with notify_new_orders. Ends at once when the main window is gone.
+// a pass that added rows ends with notify_new_orders, then announce_new_orders with those rows.
+// Ends at once when the main window is gone.
 void monitoring_pass(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
 // 按钮_开始监控: passes until the monitoring flag is 0 or the main window is gone. A start while

@@ -44,7 +44,75 @@ BOOL CALLBACK note_visible_icon(HWND child, LPARAM found) {
   return TRUE;
 }
 
+constexpr wchar_t kWineTrayClass[] = L"__winex11_standalone_tray";
+constexpr wchar_t kWineTrayIconClass[] = L"__winex11_tray_icon";
+
+BOOL CALLBACK note_tray_icon(HWND child, LPARAM found) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (lstrcmpiW(name, kWineTrayIconClass) == 0 && IsWindowVisible(child))
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+  return TRUE;
+}
+
+struct NoticeSearch {
+  HWND tray;
+  HWND found;
+};
+
+BOOL CALLBACK match_notice(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<NoticeSearch*>(context);
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (lstrcmpiW(name, L"tooltips_class32") == 0 && IsWindowVisible(window) && owner != nullptr &&
+      (owner == search.tray || GetAncestor(owner, GA_ROOT) == search.tray)) {
+    search.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 }  // namespace
+
+std::vector<HWND> tray_icon_windows() {
+  std::vector<HWND> icons;
+  if (HWND tray = FindWindowW(kWineTrayClass, nullptr))
+    EnumChildWindows(tray, note_tray_icon, reinterpret_cast<LPARAM>(&icons));
+  return icons;
+}
+
+HWND new_tray_icon(const std::vector<HWND>& before) {
+  HWND found = nullptr;
+  for (HWND icon : tray_icon_windows()) {
+    if (std::find(before.begin(), before.end(), icon) != before.end()) continue;
+    if (found != nullptr) return nullptr;
+    found = icon;
+  }
+  return found;
+}
+
+HWND visible_notice() {
+  NoticeSearch search{FindWindowW(kWineTrayClass, nullptr), nullptr};
+  if (search.tray == nullptr) return nullptr;
+  EnumWindows(match_notice, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void click_tray_icon(HWND icon, UINT down, UINT up) {
+  PostMessageW(icon, down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(4, 4));
+  PostMessageW(icon, up, 0, MAKELPARAM(4, 4));
+}
+
+HWND open_menu_of(DWORD process) {
+  return find_top_window(process, L"#32768");
+}
+
+void broadcast_taskbar_created() {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                      SMTO_ABORTIFHUNG, 5000, &result);
+}
 
 bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
@@ -220,6 +288,10 @@ void AppProcess::select_row(HWND list, int row) const {
   item.state = LVIS_SELECTED | LVIS_FOCUSED;
   remote.write(0, &item, sizeof item);
   send_message(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)));
+}
+
+int AppProcess::selected_row(HWND list) const {
+  return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void AppProcess::clear_selection(HWND list) const {

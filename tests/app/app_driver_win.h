@@ -68,6 +68,8 @@ class AppProcess {
   int column_width(HWND list, int column) const;
   void select_row(HWND list, int row) const;
   void clear_selection(HWND list) const;
+  // The selected row; -1 when none.
+  int selected_row(HWND list) const;
   void set_date(HWND picker, int year, int month, int day) const;
   // A row's rectangle in the list's client area.
   RECT row_rect(HWND list, int row) const;
@@ -141,6 +143,23 @@ inline constexpr Placed kExpressPlaced[] = {
     {app::kCourierCombo, 88, 32, 120, -1},  {app::kTrackingLabel, 16, 56, 72, 24},
     {app::kTrackingEdit, 88, 56, 120, 24},  {app::kConfirmButton, 216, 40, 56, 32},
 };
+
+// The notification area as Wine shows it without a desktop tray (Xvfb): a top-level window of
+// its own, "Wine System Tray", with one child window per icon. Windows has no such windows.
+// A program that was ended from outside may leave its icon there until Wine notices.
+std::vector<HWND> tray_icon_windows();
+// The icon window that is there now and was not among `before`; null when none or several.
+HWND new_tray_icon(const std::vector<HWND>& before);
+// A notice that Wine shows now (a visible tooltip window of the tray); null when none. Its text
+// cannot be read from another process, but a screenshot shows it.
+HWND visible_notice();
+// A click on an icon (left unless told), as the tray window passes it on to the icon's program.
+void click_tray_icon(HWND icon, UINT down = WM_LBUTTONDOWN, UINT up = WM_LBUTTONUP);
+// The pop-up menu that the process shows now; null when none. Its items cannot be read from
+// another process, but keys reach it.
+HWND open_menu_of(DWORD process);
+// "TaskbarCreated" to every top-level window, as Explorer sends it when it starts anew.
+void broadcast_taskbar_created();
 
 // Writes what the screen shows of `window` as a 24-bit BMP file.
 bool save_window_bitmap(HWND window, const std::wstring& path);

@@ -414,6 +414,91 @@ TEST_F(AppTest, closing_the_window_while_monitoring_ends_the_program_with_exit_c
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
 }
 
+// Under Xvfb Wine shows the notification area as a window of its own, so the icon and the
+// notice can be seen from here; what Windows' own taskbar does with them cannot.
+TEST_F(AppTest, the_tray_icon_comes_with_monitoring_and_goes_with_the_stop_and_with_closing) {
+  const std::vector<HWND> before = tray_icon_windows();
+  auto icons = [] { return tray_icon_windows().size(); };
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 4, 11);
+  click(control(kStartMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return new_tray_icon(before) != nullptr; }));
+  // Explorer started anew, as far as the program can tell: the icon is there once.
+  broadcast_taskbar_created();
+  Sleep(1000);
+  EXPECT_EQ(icons(), before.size() + 1);
+  EXPECT_NE(new_tray_icon(before), nullptr);
+
+  click(control(kStopMonitorButton));
+  EXPECT_TRUE(wait_until([&] { return icons() == before.size(); }));
+  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
+
+  click(control(kStartMonitorButton));
+  ASSERT_TRUE(wait_until([&] { return new_tray_icon(before) != nullptr; }));
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+  EXPECT_TRUE(wait_until([&] { return icons() == before.size(); }, 3s)) << "the icon outlived the program";
+}
+
+TEST_F(AppTest, a_notice_comes_only_while_the_window_is_not_in_front_and_the_icon_brings_the_window_back) {
+  const std::string first = add_order("2030-4-12", false, kSoapQuery);
+  const std::string second = add_order("2030-4-12", false, kSoapQuery);
+  const std::vector<HWND> before = tray_icon_windows();
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 4, 12);
+  ASSERT_TRUE(bring_to_front(main_));
+  click(control(kStartMonitorButton));
+  HWND icon = nullptr;
+  ASSERT_TRUE(wait_until([&] { return (icon = new_tray_icon(before)) != nullptr; }));
+
+  // In front, the new row is in view: no notice (Wine shows one about 2 s after it is asked for).
+  sandbox("/sandbox/pay?order_id=" + first);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1; }));
+  Sleep(3500);
+  EXPECT_EQ(visible_notice(), nullptr);
+
+  HWND other = CreateWindowExW(0, L"Static", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                               200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(bring_to_front(other));
+  app_->clear_selection(orders_);
+  sandbox("/sandbox/pay?order_id=" + second);
+  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2; }));
+  HWND notice = nullptr;
+  EXPECT_TRUE(wait_until([&] { return (notice = visible_notice()) != nullptr; }, 8s)) << "no notice";
+  // The whole screen: the notice, the window in front and the main window behind it.
+  if (notice != nullptr) screenshot(GetDesktopWindow(), L"new-order-notice.bmp");
+
+  // A click on the icon: the window in front, the new order selected.
+  click_tray_icon(icon);
+  EXPECT_TRUE(wait_until([&] { return GetForegroundWindow() == main_; }, 5s));
+  EXPECT_TRUE(wait_until([&] { return app_->selected_row(orders_) == 1; }, 3s));
+
+  // Minimised, it comes back restored.
+  ASSERT_TRUE(bring_to_front(other));
+  ShowWindow(main_, SW_MINIMIZE);
+  ASSERT_TRUE(wait_until([&] { return IsIconic(main_) != FALSE; }, 3s));
+  click_tray_icon(icon);
+  EXPECT_TRUE(wait_until([&] { return IsIconic(main_) == FALSE && GetForegroundWindow() == main_; }, 5s));
+  DestroyWindow(other);
+  click(control(kStopMonitorButton));
+}
+
+TEST_F(AppTest, a_right_click_on_the_icon_opens_its_menu_and_exit_ends_the_program_as_closing_does) {
+  const std::vector<HWND> before = tray_icon_windows();
+  log_in();
+  app_->set_date(control(kDatePicker), 2030, 4, 13);
+  click(control(kStartMonitorButton));
+  HWND icon = nullptr;
+  ASSERT_TRUE(wait_until([&] { return (icon = new_tray_icon(before)) != nullptr; }));
+  click_tray_icon(icon, WM_RBUTTONDOWN, WM_RBUTTONUP);
+  ASSERT_TRUE(wait_until([&] { return open_menu_of(app_->id()) != nullptr; }, 5s)) << "no menu";
+  // From the bottom: 退出.
+  press({VK_UP});
+  press({VK_RETURN});
+  EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
+  EXPECT_TRUE(wait_until([&] { return tray_icon_windows().size() == before.size(); }, 3s));
+}
+
 void print_figures(const char* what, const AnswerFigures& figures) {
   std::printf("answer time %s: median %.1f ms, worst %.1f ms (%d samples)\n", what,
               figures.median_ms, figures.worst_ms, figures.samples);

@@ -98,6 +98,7 @@ struct FakeWindow final : MainWindow {
   bool is_alive = true;
   std::atomic<int> date_reads{0};
   std::vector<int> notified;  // notify_new_orders, one count per call
+  std::vector<std::vector<AddedOrder>> announced;  // announce_new_orders, one list per call
   FakeList orders;
   IndexedOrderList indexed_orders{orders};
   FakeList deliveries;
@@ -132,6 +133,7 @@ struct FakeWindow final : MainWindow {
     return is_alive;
   }
   void notify_new_orders(int count) override { notified.push_back(count); }
+  void announce_new_orders(const std::vector<AddedOrder>& orders) override { announced.push_back(orders); }
 };
 
 struct FakeExpress final : ExpressWindow {

@@ -343,5 +343,37 @@ TEST_F(MonitoringTest, the_index_spares_scanning_the_list) {
   EXPECT_EQ(window.orders.scans, 0);
 }
 
+TEST_F(MonitoringTest, each_pass_hands_over_the_names_and_quantities_of_the_rows_it_added) {
+  const std::string url = ids_url();
+  network.reply(url, ids_reply({"B", "C"}));
+  network.reply(url, ids_reply({"B", "C"}));
+  network.reply(url, ids_reply({"B", "C", "D"}));
+  DetailFields b = order("B", kUnpaidUtf8);
+  network.reply(detail_url("B"), detail_reply(b));
+  b.status2 = order("B").status2;
+  b.item_name = utf8(u8"手工皂");
+  b.quantity = "3";
+  network.reply(detail_url("B"), detail_reply(b));
+  DetailFields c2 = order("C2");
+  c2.item_name = utf8(u8"香皂 × 2");
+  network.reply(detail_url("C"), order_object(order("C")) + order_object(c2));
+  network.reply(detail_url("D"), detail_reply(order("D", kUnpaidUtf8)));
+  stop_at_ids_request(3);
+  run_monitoring();
+
+  // Pass 1: C and C2 in reply order; pass 2: B, now paid; pass 3: nothing paid, nothing told.
+  ASSERT_EQ(window.announced.size(), 2u);
+  ASSERT_EQ(window.announced[0].size(), 2u);
+  EXPECT_EQ(window.announced[0][0].order_id, "C");
+  EXPECT_EQ(window.announced[0][0].item_name, "item");
+  EXPECT_EQ(window.announced[0][1].order_id, "C2");
+  EXPECT_EQ(window.announced[0][1].item_name, gbk(u8"香皂 × 2"));
+  ASSERT_EQ(window.announced[1].size(), 1u);
+  EXPECT_EQ(window.announced[1][0].order_id, "B");
+  EXPECT_EQ(window.announced[1][0].item_name, gbk(u8"手工皂"));
+  EXPECT_EQ(window.announced[1][0].quantity, "3");
+  EXPECT_EQ(window.notified, (std::vector<int>{2, 1}));
+}
+
 }  // namespace
 }  // namespace quillmere::shop::testing
