@@ -133,7 +133,7 @@ struct FakeWindow final : MainWindow {
     return is_alive;
   }
   void notify_new_orders(int count) override { notified.push_back(count); }
-  void announce_new_orders(const std::vector<AddedOrder>& orders) override { announced.push_back(orders); }
+  void announce_new_orders(const std::vector<AddedOrder>& added) override { announced.push_back(added); }
 };
 
 struct FakeExpress final : ExpressWindow {
