@@ -75,6 +75,7 @@ class MainWindow final : public shop::MainWindow {
   void switch_page(int step);
   void on_ok();
   const ReportListView* list_of(HWND control) const;
+  void export_page_in_front();
   void open_database();
 
   WindowThread& thread_;
