@@ -140,7 +140,9 @@ std::string csv_field(std::string_view cell) {
 }
 
 std::string csv_text(const ExportTable& table) {
-  std::string out = "\xEF\xBB\xBF";  // the byte-order mark, by which Excel and WPS know UTF-8
+  // The byte-order mark, by which Excel and WPS know UTF-8.
+  constexpr char kByteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
+  std::string out(kByteOrderMark, sizeof kByteOrderMark);
   for (const std::vector<std::string>& row : utf8_table(table)) {
     for (std::size_t column = 0; column < row.size(); ++column) {
       if (column > 0) out += ',';
