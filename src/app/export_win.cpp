@@ -45,12 +45,13 @@ std::string utf8_of(const std::wstring& units) {
   return bytes;
 }
 
-class FileHandle {
+// The temporary file, closed at the latest when it goes; closing can fail, and is told.
+class WrittenFile {
  public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() { close(); }
+  explicit WrittenFile(HANDLE handle) : handle_(handle) {}
+  WrittenFile(const WrittenFile&) = delete;
+  WrittenFile& operator=(const WrittenFile&) = delete;
+  ~WrittenFile() { close(); }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return handle_; }
   bool close() {
@@ -70,8 +71,9 @@ DWORD create_temporary_beside(const std::wstring& target, std::wstring* name, HA
   for (unsigned attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
     *name = folder + L"\\~quillmere-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(GetTickCount() + attempt) + L".tmp";
-    *file = CreateFileW(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    // A plain file: it becomes the target, attributes and all.
+    *file = CreateFileW(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
     error = *file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   }
   return error;
@@ -79,12 +81,12 @@ DWORD create_temporary_beside(const std::wstring& target, std::wstring* name, HA
 
 // Writes a temporary file beside `target` through `write`, then puts it in the target's place.
 DWORD replace_file(const std::wstring& target,
-                   const std::function<DWORD(const std::wstring& temporary, HANDLE file)>& write) {
+                   const std::function<DWORD(const std::wstring& temporary, WrittenFile& file)>& write) {
   std::wstring temporary;
   HANDLE handle = INVALID_HANDLE_VALUE;
   if (const DWORD error = create_temporary_beside(target, &temporary, &handle)) return error;
-  FileHandle file(handle);
-  DWORD error = write(temporary, file.get());
+  WrittenFile file(handle);
+  DWORD error = write(temporary, file);
   if (!file.close() && error == 0) error = GetLastError();
   if (error == 0 && !MoveFileExW(temporary.c_str(), target.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -98,9 +100,9 @@ DWORD write_csv(const std::wstring& target, const shop::ExportTable& table) {
 }
 
 DWORD write_workbook(const std::wstring& target, std::string_view day, const shop::ExportTable& table) {
-  return replace_file(target, [&](const std::wstring& temporary, HANDLE file) -> DWORD {
+  return replace_file(target, [&](const std::wstring& temporary, WrittenFile& file) -> DWORD {
     // libxlsxwriter opens the file itself, by name.
-    CloseHandle(file);
+    file.close();
     std::string reason;
     SetLastError(0);
     if (shop::write_xlsx(utf8_of(temporary), day, table, &reason)) return 0;
@@ -177,15 +179,16 @@ shop::ExportTable table_of(const ReportListView& list) {
 }  // namespace
 
 DWORD replace_file_with(const std::wstring& target, const std::string& bytes) {
-  return replace_file(target, [&](const std::wstring&, HANDLE file) -> DWORD {
+  return replace_file(target, [&](const std::wstring&, WrittenFile& file) -> DWORD {
     std::size_t written = 0;
     while (written < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
       DWORD done = 0;
-      if (!WriteFile(file, bytes.data() + written, chunk, &done, nullptr)) return GetLastError();
+      if (!WriteFile(file.get(), bytes.data() + written, chunk, &done, nullptr)) return GetLastError();
+      if (done == 0) return ERROR_WRITE_FAULT;
       written += done;
     }
-    return FlushFileBuffers(file) ? 0 : GetLastError();
+    return FlushFileBuffers(file.get()) ? 0 : GetLastError();
   });
 }
 
