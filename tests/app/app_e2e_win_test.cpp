@@ -868,6 +868,7 @@ HWND save_as(AppProcess& app, const std::wstring& proposed, const std::wstring& 
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(box, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 2000, &ignored);
   type_text(name);
+  EXPECT_TRUE(wait_until([&] { return text_of(box) == name; }, 3s)) << utf8(text_of(box));
   press({VK_RETURN});
   return dialog;
 }
@@ -887,6 +888,9 @@ TEST_F(DeliveryTest, export_writes_both_formats_through_save_as_and_a_locked_tar
   const std::wstring proposed = L"\u8ba2\u5355 2030-5-" + std::to_wstring(day_) + L".xlsx";  // 订单 …
   const std::wstring workbook = folder_ + L"\\orders.xlsx";
   const std::wstring csv = folder_ + L"\\orders.csv";
+  // From an earlier run: the dialog would ask before replacing them.
+  DeleteFileW(workbook.c_str());
+  DeleteFileW(csv.c_str());
   const auto exported = [&](const std::wstring& path) {
     return u8str(u8"已导出 2 行：") + utf8(path) + "\r\n";
   };
