@@ -88,14 +88,20 @@ std::string sheet_name_from(const std::string& utf8) {
   return name.empty() ? "Sheet1" : name;
 }
 
+constexpr std::string_view kOrderListName = "订单"_gbk;
+constexpr std::string_view kDeliveryListName = "发货记录"_gbk;
+// "已导出 N 行：" and the file's name.
+constexpr std::string_view kExportedPrefix = "已导出 "_gbk;
+constexpr std::string_view kExportedRows = " 行："_gbk;
+
 struct WorkbookCloser {
   void operator()(lxw_workbook* workbook) const { workbook_close(workbook); }
 };
 
 }  // namespace
 
-std::string_view order_list_export_name() { return "订单"_gbk; }
-std::string_view delivery_list_export_name() { return "发货记录"_gbk; }
+std::string_view order_list_export_name() { return kOrderListName; }
+std::string_view delivery_list_export_name() { return kDeliveryListName; }
 
 std::string padded_date_text(const Date& date) {
   char buffer[48];
@@ -206,9 +212,9 @@ bool write_xlsx(const std::string& utf8_path, std::string_view sheet_name,
 }
 
 std::string exported_log_line(std::size_t rows, std::string_view file_name) {
-  std::string line(std::string_view("已导出 "_gbk));
+  std::string line(kExportedPrefix);
   line += std::to_string(rows);
-  line += " 行："_gbk;
+  line += kExportedRows;
   line += file_name;
   line += "\r\n";
   return line;
