@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/export_win.h"
 #include "app/win32_support_win.h"
 #include "text/gbk_literal.h"
 
@@ -126,6 +127,8 @@ void open_copy_menu(HWND owner, const ReportListView& list, POINT screen_point) 
   AppendMenuW(menu, MF_STRING | row_items, command_of(shop::CopyScope::row),
               wide("复制整行"_gbk).c_str());
   AppendMenuW(menu, MF_STRING, command_of(shop::CopyScope::all), wide("复制全部"_gbk).c_str());
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kExportCommand, wide("导出…"_gbk).c_str());
   const UINT chosen = static_cast<UINT>(TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen_point.x, screen_point.y, 0,
       owner, nullptr));
@@ -133,6 +136,7 @@ void open_copy_menu(HWND owner, const ReportListView& list, POINT screen_point) 
   for (shop::CopyScope scope : {shop::CopyScope::order_id, shop::CopyScope::row, shop::CopyScope::all}) {
     if (chosen == command_of(scope)) copy_from_list(owner, list, scope);
   }
+  if (chosen == kExportCommand) export_list(owner, list);
 }
 
 }  // namespace quillmere::app

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "app/control_ids.h"
+#include "app/export_win.h"
 #include "app/list_copy_win.h"
 #include "text/gbk_literal.h"
 
@@ -310,6 +311,10 @@ bool MainWindow::translate_keys(MSG& message) {
     return true;
   }
   if (select_all_on_ctrl_a(message)) return true;
+  if (is_control_chord(message, 'S')) {
+    export_page_in_front();
+    return true;
+  }
   if (is_control_chord(message, 'C')) {
     if (const ReportListView* list = list_of(message.hwnd)) {
       copy_from_list(window_, *list, shop::CopyScope::row);
@@ -406,6 +411,11 @@ void MainWindow::block_shutdown(bool blocked) {
 
 void MainWindow::open_express_window() {
   thread_.run([&] { express_window_.open(window_); });
+}
+
+// Ctrl+S: 导出 of the list on the page in front.
+void MainWindow::export_page_in_front() {
+  export_list(window_, TabCtrl_GetCurSel(tabs_) == 1 ? delivery_list_ : order_list_);
 }
 
 }  // namespace quillmere::app

@@ -86,6 +86,7 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   void switch_page(int step);
   void on_ok();
   const ReportListView* list_of(HWND control) const;
+  void export_page_in_front();
   void open_database();
 
   // The notification-area icon (main_window_tray_win.cpp).

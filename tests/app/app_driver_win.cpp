@@ -12,6 +12,7 @@ struct FoundWindow {
   DWORD process;
   const wchar_t* window_class;
   HWND found;
+  HWND except = nullptr;
 };
 
 BOOL CALLBACK match_top_window(HWND window, LPARAM context) {
@@ -20,7 +21,7 @@ BOOL CALLBACK match_top_window(HWND window, LPARAM context) {
   GetWindowThreadProcessId(window, &process);
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  if (process == wanted.process && IsWindowVisible(window) &&
+  if (process == wanted.process && IsWindowVisible(window) && window != wanted.except &&
       lstrcmpiW(name, wanted.window_class) == 0) {
     wanted.found = window;
     return FALSE;
@@ -28,8 +29,8 @@ BOOL CALLBACK match_top_window(HWND window, LPARAM context) {
   return TRUE;
 }
 
-HWND find_top_window(DWORD process, const wchar_t* window_class) {
-  FoundWindow wanted{process, window_class, nullptr};
+HWND find_top_window(DWORD process, const wchar_t* window_class, HWND except = nullptr) {
+  FoundWindow wanted{process, window_class, nullptr, except};
   EnumWindows(match_top_window, reinterpret_cast<LPARAM>(&wanted));
   return wanted.found;
 }
@@ -214,9 +215,9 @@ AppProcess::~AppProcess() {
   CloseHandle(process_.hProcess);
 }
 
-MessageBoxSeen AppProcess::message_box(std::chrono::milliseconds limit) {
+MessageBoxSeen AppProcess::message_box(std::chrono::milliseconds limit, HWND except) {
   MessageBoxSeen seen;
-  wait_until([&] { return (seen.box = find_top_window(id(), L"#32770")) != nullptr; }, limit);
+  wait_until([&] { return (seen.box = find_top_window(id(), L"#32770", except)) != nullptr; }, limit);
   if (seen.box == nullptr) return seen;
   // The text control of a message box has the id 0xFFFF on Windows and under Wine.
   wait_until([&] { return !(seen.text = text_of(GetDlgItem(seen.box, 0xFFFF))).empty(); }, 2s);
@@ -355,6 +356,21 @@ void press(std::initializer_list<WORD> keys) {
   }
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   // The program's thread takes the keys in its own time.
+  Sleep(150);
+}
+
+void type_text(const std::wstring& text) {
+  std::vector<INPUT> inputs;
+  for (wchar_t unit : text) {
+    for (DWORD flags : {DWORD{KEYEVENTF_UNICODE}, DWORD{KEYEVENTF_UNICODE | KEYEVENTF_KEYUP}}) {
+      INPUT key{};
+      key.type = INPUT_KEYBOARD;
+      key.ki.wScan = unit;
+      key.ki.dwFlags = flags;
+      inputs.push_back(key);
+    }
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   Sleep(150);
 }
 

@@ -51,7 +51,9 @@ class AppProcess {
 
   bool started() const { return process_.hProcess != nullptr; }
   // The next message box the program shows, waited for up to `limit`; box null when none.
-  MessageBoxSeen message_box(std::chrono::milliseconds limit = std::chrono::milliseconds(15000));
+  // `except`: a dialog already open (such as Save As), which is not the box looked for.
+  MessageBoxSeen message_box(std::chrono::milliseconds limit = std::chrono::milliseconds(15000),
+                             HWND except = nullptr);
   // Presses OK on the box and waits for it to go.
   void dismiss(const MessageBoxSeen& seen);
   // The top-level window of `window_class` once it exists; null after `limit`.
@@ -88,6 +90,8 @@ class AppProcess {
 // Keys through the system's input, as a keyboard sends them, to the foreground window: the
 // keys go down in order and up in reverse (a chord such as {VK_CONTROL, 'C'}).
 void press(std::initializer_list<WORD> keys);
+// Types `text` through the system's input, character by character, into the focused control.
+void type_text(const std::wstring& text);
 // Brings `window` to the front and waits until it is the foreground window.
 bool bring_to_front(HWND window);
 // The control with the keyboard focus on `window`'s thread.

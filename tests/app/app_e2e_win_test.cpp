@@ -1025,8 +1025,9 @@ TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_t
   press({VK_RETURN});
   EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row1); }, 3s)) << utf8(clipboard_text());
 
-  // Shift+F10: 复制全部, the titles first; the HTML table keeps every cell as text.
+  // Shift+F10: 复制全部 (above 导出…), the titles first; the HTML table keeps every cell as text.
   press({VK_SHIFT, VK_F10});
+  press({VK_UP});
   press({VK_UP});
   press({VK_RETURN});
   std::wstring titles;
@@ -1054,6 +1055,98 @@ TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
 
 // The system's words for an error as the program logs them (app/win32_support_win.h).
 std::string system_reason(DWORD error) { return utf8(wide(system_message(error))); }
+
+// The Save As dialog of 导出: waits for it with the proposed name in its focused box, types
+// `name` there and presses Enter. The dialog; null when it never came.
+HWND save_as(AppProcess& app, const std::wstring& proposed, const std::wstring& name) {
+  HWND dialog = app.top_window(L"#32770", 10s);
+  if (dialog == nullptr) return nullptr;
+  HWND box = nullptr;
+  wait_until([&] { return (box = focused(dialog)) != nullptr && text_of(box) == proposed; }, 5s);
+  EXPECT_EQ(text_of(box), proposed);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(box, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 2000, &ignored);
+  type_text(name);
+  EXPECT_TRUE(wait_until([&] { return text_of(box) == name; }, 3s)) << utf8(text_of(box));
+  press({VK_RETURN});
+  return dialog;
+}
+
+// Every file in `folder` whose name begins with `start`.
+int files_starting(const std::wstring& folder, const std::wstring& start) {
+  int count = 0;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\" + start + L"*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do ++count; while (FindNextFileW(find, &found));
+  FindClose(find);
+  return count;
+}
+
+TEST_F(DeliveryTest, export_writes_both_formats_through_save_as_and_a_locked_target_stays_as_it_was) {
+  const std::wstring proposed = L"\u8ba2\u5355 2030-5-" + std::to_wstring(day_) + L".xlsx";  // 订单 …
+  const std::wstring workbook = folder_ + L"\\orders.xlsx";
+  const std::wstring csv = folder_ + L"\\orders.csv";
+  // From an earlier run: the dialog would ask before replacing them.
+  DeleteFileW(workbook.c_str());
+  DeleteFileW(csv.c_str());
+  const auto exported = [&](const std::wstring& path) {
+    return u8str(u8"已导出 2 行：") + utf8(path) + "\r\n";
+  };
+  ASSERT_TRUE(bring_to_front(main_));
+  app_->select_row(orders_, 0);
+  ASSERT_TRUE(tab_to(kOrderList));
+
+  // Ctrl+S: the page in front, as a workbook by its name.
+  press({VK_CONTROL, 'S'});
+  ASSERT_NE(save_as(*app_, proposed, workbook), nullptr);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(workbook)); })) << log();
+  const std::string zip = read_file(workbook);
+  EXPECT_EQ(zip.rfind("PK\x03\x04", 0), 0u);
+  EXPECT_NE(zip.find("xl/worksheets/sheet1.xml"), std::string::npos);
+
+  // The menu's last item, 导出…, with the CSV type's extension, in the folder used last.
+  const RECT first = app_->row_rect(orders_, 0);
+  right_click(orders_, POINT{(first.left + first.right) / 2, (first.top + first.bottom) / 2});
+  press({VK_UP});
+  press({VK_RETURN});
+  ASSERT_NE(save_as(*app_, proposed, L"orders.csv"), nullptr);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(csv)); })) << log();
+  const std::string text = read_file(csv);
+  std::string titles;
+  for (int column = 0; column < 8; ++column) titles += (column ? "," : "") + utf8(app_->column_title(orders_, column));
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF" + titles + "\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("\r\n1," + ids_[0] + ","), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n2," + ids_[1] + ","), std::string::npos) << text;
+  EXPECT_NE(text.find(utf8(kSoap)), std::string::npos) << text;
+
+  // An editor holds the CSV: the replacement is refused in the system's words, the file kept.
+  HANDLE holder = CreateFileW(csv.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const std::string log_before = log();
+  press({VK_CONTROL, 'S'});
+  HWND dialog = save_as(*app_, proposed, csv);
+  ASSERT_NE(dialog, nullptr);
+  // Windows asks before replacing a file: yes. Then the program's own box.
+  MessageBoxSeen refused;
+  for (int box = 0; box < 2 && refused.box == nullptr; ++box) {
+    const MessageBoxSeen seen = app_->message_box(10s, IsWindow(dialog) ? dialog : nullptr);
+    if (seen.text.rfind(csv + L"\r\n\r\n", 0) == 0) refused = seen;
+    else if (seen.box != nullptr) PostMessageW(seen.box, WM_COMMAND, IDYES, 0);
+    if (seen.box != nullptr) wait_until([&] { return !IsWindow(seen.box) || refused.box != nullptr; }, 3s);
+  }
+  ASSERT_NE(refused.box, nullptr);
+  EXPECT_EQ(refused.text.rfind(csv + L"\r\n\r\n", 0), 0u) << utf8(refused.text);
+  EXPECT_TRUE(refused.text.find(utf16(system_reason(ERROR_SHARING_VIOLATION))) != std::wstring::npos ||
+              refused.text.find(utf16(system_reason(ERROR_ACCESS_DENIED))) != std::wstring::npos)
+      << utf8(refused.text);
+  EXPECT_TRUE(refused.has_icon);
+  app_->dismiss(refused);
+  CloseHandle(holder);
+  EXPECT_EQ(read_file(csv), text);
+  EXPECT_EQ(log(), log_before);
+  EXPECT_EQ(files_starting(folder_, L"~quillmere-"), 0);
+}
 
 // An editor holds the record file open and shares it with nobody, from before the start.
 class LockedRecordFileTest : public DeliveryTest {

@@ -19,7 +19,8 @@ grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$details" || fail "subsystem is no
 
 # Windows' own DLLs only: nothing from the toolchain (libstdc++, libgcc, libwinpthread).
 allowed=" kernel32.dll user32.dll gdi32.dll comctl32.dll ole32.dll oleaut32.dll msvcrt.dll
-          wininet.dll winhttp.dll advapi32.dll shell32.dll crypt32.dll ws2_32.dll imm32.dll "
+          wininet.dll winhttp.dll advapi32.dll shell32.dll crypt32.dll ws2_32.dll imm32.dll
+          comdlg32.dll "
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$details" | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no imports found"
 for dll in $imports; do

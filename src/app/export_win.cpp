@@ -1,0 +1,218 @@
+#include "app/export_win.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "app/win32_support_win.h"
+#include "shop/list_export.h"
+#include "shop/requests.h"
+#include "text/gbk_literal.h"
+
+namespace quillmere::app {
+namespace {
+
+constexpr UINT kWarningFlags = MB_OK | MB_ICONEXCLAMATION;
+constexpr std::string_view kCaption = "Quillmere";
+
+// Where the next Save As opens in this run; nothing is kept between runs.
+std::wstring last_folder;
+
+std::wstring folder_of(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
+std::wstring documents_folder() {
+  wchar_t path[MAX_PATH] = {};
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)))
+    return path;
+  return {};
+}
+
+std::string utf8_of(const std::wstring& units) {
+  if (units.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+// The temporary file, closed at the latest when it goes; closing can fail, and is told.
+class WrittenFile {
+ public:
+  explicit WrittenFile(HANDLE handle) : handle_(handle) {}
+  WrittenFile(const WrittenFile&) = delete;
+  WrittenFile& operator=(const WrittenFile&) = delete;
+  ~WrittenFile() { close(); }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  bool close() {
+    const bool closed = !valid() || CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// A new, empty file beside `target` that no one else has, kept open by `file`.
+DWORD create_temporary_beside(const std::wstring& target, std::wstring* name, HANDLE* file) {
+  const std::wstring folder = folder_of(target);
+  DWORD error = ERROR_FILE_EXISTS;
+  for (unsigned attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+    *name = folder + L"\\~quillmere-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount() + attempt) + L".tmp";
+    // A plain file: it becomes the target, attributes and all.
+    *file = CreateFileW(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+    error = *file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  }
+  return error;
+}
+
+// Writes a temporary file beside `target` through `write`, then puts it in the target's place.
+DWORD replace_file(const std::wstring& target,
+                   const std::function<DWORD(const std::wstring& temporary, WrittenFile& file)>& write) {
+  std::wstring temporary;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const DWORD error = create_temporary_beside(target, &temporary, &handle)) return error;
+  WrittenFile file(handle);
+  DWORD error = write(temporary, file);
+  if (!file.close() && error == 0) error = GetLastError();
+  if (error == 0 && !MoveFileExW(temporary.c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    error = GetLastError();
+  if (error != 0) DeleteFileW(temporary.c_str());
+  return error;
+}
+
+DWORD write_csv(const std::wstring& target, const shop::ExportTable& table) {
+  return replace_file_with(target, shop::csv_text(table));
+}
+
+DWORD write_workbook(const std::wstring& target, std::string_view day, const shop::ExportTable& table) {
+  return replace_file(target, [&](const std::wstring& temporary, WrittenFile& file) -> DWORD {
+    // libxlsxwriter opens the file itself, by name.
+    file.close();
+    std::string reason;
+    SetLastError(0);
+    if (shop::write_xlsx(utf8_of(temporary), day, table, &reason)) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_WRITE_FAULT;
+  });
+}
+
+// The order list's day is the date chosen; the delivery list is today's.
+std::string export_day(HWND owner, bool orders) {
+  SYSTEMTIME day{};
+  if (!orders || DateTime_GetSystemtime(GetDlgItem(owner, kDatePicker), &day) != GDT_VALID)
+    GetLocalTime(&day);
+  const shop::Date date{day.wYear, day.wMonth, day.wDay};
+  return orders ? shop::order_date_text(date) : shop::padded_date_text(date);
+}
+
+void append_to_log(HWND owner, std::string_view text) {
+  HWND log = GetDlgItem(owner, kLogEdit);
+  const std::wstring units = wide(text);
+  const int end = GetWindowTextLengthW(log);
+  SendMessageW(log, EM_SETSEL, end, end);
+  SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(units.c_str()));
+  SendMessageW(log, EM_SCROLLCARET, 0, 0);
+}
+
+// The Save As dialog; false when the owner cancelled it.
+bool ask_for_file(HWND owner, const std::string& proposed, std::wstring* chosen, int* type) {
+  // Two types, each a caption and a pattern, ended by an empty one.
+  std::wstring filter = wide("Excel 工作簿 (*.xlsx)"_gbk);
+  filter += L'\0';
+  filter += L"*.xlsx";
+  filter += L'\0';
+  filter += L"CSV UTF-8 (*.csv)";
+  filter += L'\0';
+  filter += L"*.csv";
+  filter += L'\0';
+  std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring name = wide(proposed);
+  name.copy(file.data(), file.size() - 1);
+  const std::wstring folder = last_folder.empty() ? documents_folder() : last_folder;
+
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.lpstrDefExt = L"xlsx";
+  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                 OFN_NOCHANGEDIR;
+  if (!GetSaveFileNameW(&dialog)) return false;
+  *chosen = file.data();
+  *type = static_cast<int>(dialog.nFilterIndex);
+  return true;
+}
+
+shop::ExportTable table_of(const ReportListView& list) {
+  shop::ExportTable table;
+  for (const std::wstring& title : list.titles_on_window_thread()) table.titles.push_back(gbk(title));
+  const std::vector<std::vector<std::wstring>> rows = list.rows_on_window_thread();
+  table.rows.reserve(rows.size());
+  for (const std::vector<std::wstring>& row : rows) {
+    std::vector<std::string> cells;
+    cells.reserve(row.size());
+    for (const std::wstring& cell : row) cells.push_back(gbk(cell));
+    table.rows.push_back(std::move(cells));
+  }
+  return table;
+}
+
+}  // namespace
+
+DWORD replace_file_with(const std::wstring& target, const std::string& bytes) {
+  return replace_file(target, [&](const std::wstring&, WrittenFile& file) -> DWORD {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+      DWORD done = 0;
+      if (!WriteFile(file.get(), bytes.data() + written, chunk, &done, nullptr)) return GetLastError();
+      if (done == 0) return ERROR_WRITE_FAULT;
+      written += done;
+    }
+    return FlushFileBuffers(file.get()) ? 0 : GetLastError();
+  });
+}
+
+void export_list(HWND owner, const ReportListView& list) {
+  // Read before the dialog: the lists may change while it is open.
+  const shop::ExportTable table = table_of(list);
+  const bool orders = GetDlgCtrlID(list.handle()) == kOrderList;
+  const std::string day = export_day(owner, orders);
+  const std::string proposed = shop::export_file_name(
+      orders ? shop::order_list_export_name() : shop::delivery_list_export_name(), day);
+  std::wstring target;
+  int type = 1;
+  if (!ask_for_file(owner, proposed, &target, &type)) return;
+  last_folder = folder_of(target);
+
+  const DWORD error = shop::export_format_of(gbk(target), type) == shop::ExportFormat::csv
+                          ? write_csv(target, table)
+                          : write_workbook(target, day, table);
+  if (error != 0) {
+    const std::wstring text = target + L"\r\n\r\n" + wide(system_message(error));
+    MessageBoxW(owner, text.c_str(), wide(kCaption).c_str(), kWarningFlags);
+    return;
+  }
+  append_to_log(owner, shop::exported_log_line(table.rows.size(), gbk(target)));
+}
+
+}  // namespace quillmere::app
