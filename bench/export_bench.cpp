@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "shop/list_export.h"
+#include "app/list_export.h"
 #include "text/codepage.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/control_ids.h"
 #include "app/win32_support_win.h"
-#include "shop/list_export.h"
+#include "app/list_export.h"
 #include "shop/requests.h"
 #include "text/gbk_literal.h"
 

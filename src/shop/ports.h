@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "shop/new_order_notice.h"
 
 namespace quillmere::shop {
 
@@ -43,6 +42,13 @@ class ReportList {
 // Message-box flags as the workflows pass them.
 inline constexpr unsigned kMessageOk = 0x00;
 inline constexpr unsigned kMessageWarning = 0x30;
+
+// One row a monitoring pass added.
+struct AddedOrder {
+  std::string order_id;
+  std::string item_name;
+  std::string quantity;
+};
 
 class MainWindow {
  public:

@@ -1,6 +1,6 @@
 // The texts of the notification-area icon: its tooltip and the new-order notice.
 
-#include "shop/new_order_notice.h"
+#include "app/new_order_notice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What 导出 writes: the file's name and the CSV text.
 
-#include "shop/list_export.h"
+#include "app/list_export.h"
 
 #include <gtest/gtest.h>
 

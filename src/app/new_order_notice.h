@@ -12,14 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace quillmere::shop {
+#include "shop/ports.h"
 
-// One row a monitoring pass added.
-struct AddedOrder {
-  std::string order_id;
-  std::string item_name;
-  std::string quantity;
-};
+namespace quillmere::shop {
 
 // The most UTF-16 units each text may hold, without the closing zero.
 inline constexpr std::size_t kTipUnits = 127;

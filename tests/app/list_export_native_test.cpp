@@ -1,6 +1,6 @@
 // A workbook written by 导出, unzipped and read back as Excel reads it.
 
-#include "shop/list_export.h"
+#include "app/list_export.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "shop/new_order_notice.h"
+#include "app/new_order_notice.h"
 
 #include <algorithm>
 #include <numeric>

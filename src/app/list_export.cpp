@@ -1,4 +1,4 @@
-#include "shop/list_export.h"
+#include "app/list_export.h"
 
 #include <xlsxwriter.h>
 
