@@ -4,20 +4,16 @@
 
 #include <oleauto.h>
 
+#include <string>
+
+#include "text/scoped_handle_win.h"
+
 namespace quillmere::app {
 namespace {
 
 // ADODB.Connection.
 constexpr CLSID kConnectionClass = {
     0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-
-struct BstrHolder {
-  explicit BstrHolder(const std::wstring& text) : value(SysAllocString(text.c_str())) {}
-  BstrHolder(const BstrHolder&) = delete;
-  BstrHolder& operator=(const BstrHolder&) = delete;
-  ~BstrHolder() { SysFreeString(value); }
-  BSTR value;
-};
 
 HRESULT invoke_method(IDispatch* object, const wchar_t* name, VARIANT* arguments, UINT count) {
   DISPID id = 0;
@@ -46,11 +42,13 @@ bool DatabaseConnection::open(const std::wstring& path) {
                               reinterpret_cast<void**>(&connection))))
     return false;
   // Quoted, so a ";" in a folder name cannot end the path early.
-  BstrHolder connection_string(L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path + L"\"");
+  const std::wstring connection_text =
+      L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + path + L"\"";
+  const Owned<BSTR, SysFreeString> connection_string(SysAllocString(connection_text.c_str()));
   VARIANT argument;
   VariantInit(&argument);
   argument.vt = VT_BSTR;
-  argument.bstrVal = connection_string.value;
+  argument.bstrVal = connection_string.get();
   if (FAILED(invoke_method(connection, L"Open", &argument, 1))) {
     connection->Release();
     return false;

@@ -12,6 +12,7 @@
 #include "app/win32_support_win.h"
 #include "app/list_export.h"
 #include "shop/requests.h"
+#include "text/codepage.h"
 #include "text/gbk_literal.h"
 
 namespace quillmere::app {
@@ -35,35 +36,6 @@ std::wstring documents_folder() {
   return {};
 }
 
-std::string utf8_of(const std::wstring& units) {
-  if (units.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}
-
-// The temporary file, closed at the latest when it goes; closing can fail, and is told.
-class WrittenFile {
- public:
-  explicit WrittenFile(HANDLE handle) : handle_(handle) {}
-  WrittenFile(const WrittenFile&) = delete;
-  WrittenFile& operator=(const WrittenFile&) = delete;
-  ~WrittenFile() { close(); }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  bool close() {
-    const bool closed = !valid() || CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 // A new, empty file beside `target` that no one else has, kept open by `file`.
 DWORD create_temporary_beside(const std::wstring& target, std::wstring* name, HANDLE* file) {
   const std::wstring folder = folder_of(target);
@@ -81,13 +53,16 @@ DWORD create_temporary_beside(const std::wstring& target, std::wstring* name, HA
 
 // Writes a temporary file beside `target` through `write`, then puts it in the target's place.
 DWORD replace_file(const std::wstring& target,
-                   const std::function<DWORD(const std::wstring& temporary, WrittenFile& file)>& write) {
+                   const std::function<DWORD(const std::wstring& temporary, FileHandle& file)>& write) {
   std::wstring temporary;
   HANDLE handle = INVALID_HANDLE_VALUE;
   if (const DWORD error = create_temporary_beside(target, &temporary, &handle)) return error;
-  WrittenFile file(handle);
+  FileHandle file(handle);
   DWORD error = write(temporary, file);
-  if (!file.close() && error == 0) error = GetLastError();
+  // Closing can fail (data the system had not yet written), and is told.
+  const HANDLE still_open = file.release();
+  if (still_open != INVALID_HANDLE_VALUE && !CloseHandle(still_open) && error == 0)
+    error = GetLastError();
   if (error == 0 && !MoveFileExW(temporary.c_str(), target.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     error = GetLastError();
@@ -100,12 +75,12 @@ DWORD write_csv(const std::wstring& target, const shop::ExportTable& table) {
 }
 
 DWORD write_workbook(const std::wstring& target, std::string_view day, const shop::ExportTable& table) {
-  return replace_file(target, [&](const std::wstring& temporary, WrittenFile& file) -> DWORD {
+  return replace_file(target, [&](const std::wstring& temporary, FileHandle& file) -> DWORD {
     // libxlsxwriter opens the file itself, by name.
-    file.close();
+    file.reset();
     std::string reason;
     SetLastError(0);
-    if (shop::write_xlsx(utf8_of(temporary), day, table, &reason)) return 0;
+    if (shop::write_xlsx(bytes_from(temporary, kCodePageUtf8), day, table, &reason)) return 0;
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_WRITE_FAULT;
   });
@@ -179,7 +154,7 @@ shop::ExportTable table_of(const ReportListView& list) {
 }  // namespace
 
 DWORD replace_file_with(const std::wstring& target, const std::string& bytes) {
-  return replace_file(target, [&](const std::wstring&, WrittenFile& file) -> DWORD {
+  return replace_file(target, [&](const std::wstring&, FileHandle& file) -> DWORD {
     std::size_t written = 0;
     while (written < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));

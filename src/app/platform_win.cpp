@@ -10,6 +10,7 @@
 #include "http/fetch_page.h"
 #include "http/winhttp_fetch.h"
 #include "text/responsive_wait_win.h"
+#include "text/scoped_handle_win.h"
 
 namespace quillmere::app {
 
@@ -23,14 +24,7 @@ namespace {
 
 // What an exchange's thread hands back; shared, because the window's thread may stop waiting.
 struct ExchangeOutcome {
-  ExchangeOutcome() : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~ExchangeOutcome() {
-    if (done != nullptr) CloseHandle(done);
-  }
-  ExchangeOutcome(const ExchangeOutcome&) = delete;
-  ExchangeOutcome& operator=(const ExchangeOutcome&) = delete;
-
-  HANDLE done;
+  Owned<HANDLE, CloseHandle> done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   std::string reply;  // written before `done` is set, read only after
 };
 
@@ -48,17 +42,17 @@ std::string OffWindowNetwork::exchange(std::string (shop::Network::*call)(const 
                                        const std::string& url, bool abandon_when_closed) {
   if (!thread_.on_window_thread()) return (exchanges_.*call)(url);
   auto outcome = std::make_shared<ExchangeOutcome>();
-  if (outcome->done == nullptr) return (exchanges_.*call)(url);
+  if (!outcome->done) return (exchanges_.*call)(url);
   try {
     std::thread([outcome, owner = owner_.lock(), exchanges = &exchanges_, call, url] {
       outcome->reply = (exchanges->*call)(url);
-      SetEvent(outcome->done);
+      SetEvent(outcome->done.get());
     }).detach();
   } catch (const std::system_error&) {
     // No thread to be had: the exchange blocks the window, as it always used to.
     return (exchanges_.*call)(url);
   }
-  if (!wait_for_object_responsively(outcome->done, abandon_when_closed)) return {};
+  if (!wait_for_object_responsively(outcome->done.get(), abandon_when_closed)) return {};
   return std::move(outcome->reply);
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/screen_scale.h"
+#include "text/scoped_handle_win.h"
 
 namespace quillmere::app {
 
@@ -66,24 +67,7 @@ class WindowIcons {
   HICON small_ = nullptr;
 };
 
-class FontHolder {
- public:
-  FontHolder() = default;
-  explicit FontHolder(HFONT font) : font_(font) {}
-  FontHolder(const FontHolder&) = delete;
-  FontHolder& operator=(const FontHolder&) = delete;
-  ~FontHolder() {
-    if (font_ != nullptr) DeleteObject(font_);
-  }
-  HFONT get() const { return font_; }
-  void reset(HFONT font) {
-    if (font_ != nullptr) DeleteObject(font_);
-    font_ = font;
-  }
-
- private:
-  HFONT font_ = nullptr;
-};
+using FontHolder = Owned<HFONT, DeleteObject>;
 
 // "SimSun", 12 pixels (at 96 DPI), weight 400, GB2312: the tab captions' font.
 HFONT create_tab_caption_font(int dpi = shop::kDesignDpi);
@@ -92,20 +76,8 @@ HFONT create_tab_caption_font(int dpi = shop::kDesignDpi);
 // otherwise.
 HFONT create_control_font(int dpi = shop::kDesignDpi);
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
+// -1: INVALID_HANDLE_VALUE, what CreateFileW gives when it fails.
+using FileHandle = Owned<HANDLE, CloseHandle, -1>;
 
 // COM for the calling thread for the holder's lifetime.
 class ComApartment {

@@ -6,26 +6,12 @@
 #include "http/cookies.h"
 #include "http/url.h"
 #include "http/wire.h"
+#include "text/scoped_handle_win.h"
 
 namespace quillmere {
 namespace {
 
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-  ~InternetHandle() { close(); }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  explicit operator bool() const { return handle_ != nullptr; }
-  HINTERNET get() const { return handle_; }
-  void close() {
-    if (handle_ != nullptr) InternetCloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HINTERNET handle_;
-};
+using InternetHandle = Owned<HINTERNET, InternetCloseHandle>;
 
 constexpr DWORD kReadChunk = 1024;
 constexpr DWORD kReplyHeaderRoom = 5000;
@@ -123,9 +109,9 @@ std::string fetch_page(const std::string& url, int method, const std::string& po
   std::string body = read_body(request.get());
   const std::string raw_headers = normalise_set_cookie(query_raw_headers(request.get()));
 
-  request.close();
-  connection.close();
-  internet.close();
+  request.reset();
+  connection.reset();
+  internet.reset();
 
   std::string cookies_set = cookies_from_reply_headers(raw_headers);
   if (cookies != nullptr) merge_cookies(*cookies, cookies_set);

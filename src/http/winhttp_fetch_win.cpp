@@ -10,30 +10,12 @@
 #include "text/gbk_literal.h"
 #include "text/regex_object.h"
 #include "text/responsive_wait_win.h"
+#include "text/scoped_handle_win.h"
 
 namespace quillmere {
 namespace {
 
-class WinHttpHandle {
- public:
-  WinHttpHandle() = default;
-  ~WinHttpHandle() { close(); }
-  WinHttpHandle(const WinHttpHandle&) = delete;
-  WinHttpHandle& operator=(const WinHttpHandle&) = delete;
-  void reset(HINTERNET handle) {
-    close();
-    handle_ = handle;
-  }
-  explicit operator bool() const { return handle_ != nullptr; }
-  HINTERNET get() const { return handle_; }
-  void close() {
-    if (handle_ != nullptr) WinHttpCloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HINTERNET handle_ = nullptr;
-};
+using WinHttpHandle = Owned<HINTERNET, WinHttpCloseHandle>;
 
 // A program text as the zero-terminated UTF-16 string WinHttp takes; empty stays empty.
 std::wstring wide(std::string_view text) { return wstring_from(up_to_zero(text)); }
@@ -70,9 +52,9 @@ struct Exchange {
   int stages_reached = 0;
 
   void close() {
-    request.close();
-    connection.close();
-    session.close();
+    request.reset();
+    connection.reset();
+    session.reset();
   }
   std::string finish(std::string page) {
     close();

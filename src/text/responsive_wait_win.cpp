@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cmath>
 
+#include "text/scoped_handle_win.h"
+
 namespace quillmere {
 namespace {
 
@@ -17,13 +19,6 @@ double milliseconds_per_step(int unit) {
     default: return static_cast<double>(unit);
   }
 }
-
-struct TimerHandle {
-  HANDLE handle = CreateWaitableTimerW(nullptr, FALSE, nullptr);
-  ~TimerHandle() {
-    if (handle != nullptr) CloseHandle(handle);
-  }
-};
 
 std::atomic<MessageFilter> message_filter{nullptr};
 
@@ -60,15 +55,16 @@ void process_pending_messages() {
 bool responsive_wait(long long amount, int unit) {
   if (amount <= 0) return true;
   const double due = -(static_cast<double>(amount) * milliseconds_per_step(unit) * 10000.0);
-  TimerHandle timer;
-  if (timer.handle == nullptr) return true;
+  const Owned<HANDLE, CloseHandle> timer(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+  if (!timer) return true;
+  const HANDLE timer_handle = timer.get();
   LARGE_INTEGER due_time;
   due_time.QuadPart = std::llround(due);
-  if (!SetWaitableTimer(timer.handle, &due_time, 0, nullptr, nullptr, FALSE)) return true;
+  if (!SetWaitableTimer(timer_handle, &due_time, 0, nullptr, nullptr, FALSE)) return true;
   bool quit = false;
   WPARAM quit_code = 0;
   for (;;) {
-    const DWORD result = MsgWaitForMultipleObjects(1, &timer.handle, FALSE, INFINITE, 0xFF);
+    const DWORD result = MsgWaitForMultipleObjects(1, &timer_handle, FALSE, INFINITE, 0xFF);
     if (result != WAIT_OBJECT_0 + 1) break;  // the timer fired, or the wait itself failed
     if (!quit && !dispatch_queue(&quit_code)) quit = true;
     // After a quit the queue is left alone; the wait then only ends with the timer.
