@@ -7,6 +7,7 @@
 
 #include "app/export_win.h"
 #include "app/win32_support_win.h"
+#include "text/codepage.h"
 #include "text/gbk_literal.h"
 
 namespace quillmere::app {
@@ -15,29 +16,10 @@ namespace {
 // The menu's command ids: the scope plus one, as TrackPopupMenu gives 0 for no choice.
 constexpr UINT command_of(shop::CopyScope scope) { return static_cast<UINT>(scope) + 1; }
 
-std::string utf8(const std::wstring& units) {
-  if (units.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), bytes.data(), size,
-                      nullptr, nullptr);
-  return bytes;
-}
-
-std::wstring utf16(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                       nullptr, 0);
-  std::wstring units(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), units.data(), size);
-  return units;
-}
-
 std::vector<std::string> utf8_cells(const std::vector<std::wstring>& cells) {
   std::vector<std::string> out;
   out.reserve(cells.size());
-  for (const std::wstring& cell : cells) out.push_back(utf8(cell));
+  for (const std::wstring& cell : cells) out.push_back(bytes_from(cell, kCodePageUtf8));
   return out;
 }
 
@@ -103,7 +85,7 @@ void copy_from_list(HWND owner, const ReportListView& list, shop::CopyScope scop
                           ListView_GetNextItem(list.handle(), -1, LVNI_SELECTED));
   if (cells.rows.empty() || !open_clipboard(owner)) return;
   EmptyClipboard();
-  const std::wstring text = utf16(shop::plain_text(cells));
+  const std::wstring text = wstring_from(shop::plain_text(cells), kCodePageUtf8);
   set_clipboard_block(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
   const std::string html = shop::html_clipboard_text(cells);
   if (const UINT html_format = RegisterClipboardFormatW(L"HTML Format"))

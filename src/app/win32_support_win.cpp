@@ -9,16 +9,9 @@
 
 namespace quillmere::app {
 
-std::wstring wide(std::string_view gbk_text) {
-  const std::u16string units = multibyte_to_utf16(gbk_text, kCodePageGbk);
-  return {units.begin(), units.end()};
-}
+std::wstring wide(std::string_view gbk_text) { return wstring_from(gbk_text, kCodePageGbk); }
 
-std::string gbk(std::wstring_view wide_text) {
-  return utf16_to_multibyte(std::u16string_view(reinterpret_cast<const char16_t*>(wide_text.data()),
-                                                wide_text.size()),
-                            kCodePageGbk);
-}
+std::string gbk(std::wstring_view wide_text) { return bytes_from(wide_text, kCodePageGbk); }
 
 std::string system_message(DWORD error) {
   wchar_t* text = nullptr;
