@@ -3,14 +3,11 @@
 #include <windows.h>
 
 #include <chrono>
-#include <system_error>
-#include <thread>
 
 #include "app/win32_support_win.h"
 #include "http/fetch_page.h"
 #include "http/winhttp_fetch.h"
 #include "text/responsive_wait_win.h"
-#include "text/scoped_handle_win.h"
 
 namespace quillmere::app {
 
@@ -18,42 +15,6 @@ std::string InternetNetwork::fetch_page(const std::string& url) { return quillme
 
 std::string InternetNetwork::winhttp_fetch(const std::string& url) {
   return quillmere::winhttp_fetch(url);
-}
-
-namespace {
-
-// What an exchange's thread hands back; shared, because the window's thread may stop waiting.
-struct ExchangeOutcome {
-  Owned<HANDLE, CloseHandle> done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  std::string reply;  // written before `done` is set, read only after
-};
-
-}  // namespace
-
-std::string OffWindowNetwork::fetch_page(const std::string& url) {
-  return exchange(&shop::Network::fetch_page, url, true);
-}
-
-std::string OffWindowNetwork::winhttp_fetch(const std::string& url) {
-  return exchange(&shop::Network::winhttp_fetch, url, false);
-}
-
-std::string OffWindowNetwork::exchange(std::string (shop::Network::*call)(const std::string&),
-                                       const std::string& url, bool abandon_when_closed) {
-  if (!thread_.on_window_thread()) return (exchanges_.*call)(url);
-  auto outcome = std::make_shared<ExchangeOutcome>();
-  if (!outcome->done) return (exchanges_.*call)(url);
-  try {
-    std::thread([outcome, owner = owner_.lock(), exchanges = &exchanges_, call, url] {
-      outcome->reply = (exchanges->*call)(url);
-      SetEvent(outcome->done.get());
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread to be had: the exchange blocks the window, as it always used to.
-    return (exchanges_.*call)(url);
-  }
-  if (!wait_for_object_responsively(outcome->done.get(), abandon_when_closed)) return {};
-  return std::move(outcome->reply);
 }
 
 void ResponsivePacing::wait_ms(int milliseconds) { responsive_wait(milliseconds); }

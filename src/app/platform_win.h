@@ -1,7 +1,6 @@
 #pragma once
 // The network, the waits and the record file as the workflows see them.
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,34 +14,6 @@ class InternetNetwork final : public shop::Network {
  public:
   std::string fetch_page(const std::string& url) override;
   std::string winhttp_fetch(const std::string& url) override;
-};
-
-// The exchanges asked for on the window's thread run on a thread of their own, while the
-// window's thread goes on handling its messages as `responsive_wait` does; asked for on any
-// other thread they run there directly. The program itself no longer needs it: no workflow
-// runs on the window's thread.
-class OffWindowNetwork final : public shop::Network {
- public:
-  OffWindowNetwork(shop::Network& exchanges, const WindowThread& thread)
-      : exchanges_(exchanges), thread_(thread) {}
-  // An exchange's thread holds `owner` for as long as it runs, so that nothing it uses is freed
-  // under it when the program ends meanwhile.
-  void hold_while_exchanging(std::weak_ptr<const void> owner) { owner_ = std::move(owner); }
-
-  // Monitoring's requests: once the windows are closed nothing waits for the reply, which is
-  // then empty.
-  std::string fetch_page(const std::string& url) override;
-  // A delivery: it is waited out even after the windows are closed, so that a delivery the
-  // platform accepted is still recorded.
-  std::string winhttp_fetch(const std::string& url) override;
-
- private:
-  std::string exchange(std::string (shop::Network::*call)(const std::string&),
-                       const std::string& url, bool abandon_when_closed);
-
-  shop::Network& exchanges_;
-  const WindowThread& thread_;
-  std::weak_ptr<const void> owner_;
 };
 
 // The waits of the jobs, each on a thread of its own (never the window's).
