@@ -57,7 +57,8 @@ void iconv_passes(benchmark::State& state, const char* via) {
   const auto pass = [](iconv_t cd, char* in, std::size_t in_left, std::string& to) {
     char* dst = to.data();
     std::size_t dst_left = to.size();
-    while (in_left > 0 && iconv(cd, &in, &in_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) {
+    while (in_left > 0 &&
+           iconv(cd, &in, &in_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) {
       ++in;
       --in_left;
     }
@@ -80,10 +81,17 @@ constexpr std::int64_t kTenMegabytes = 10 << 20;
 
 // 1 MB and 10 MB: equal MB/s at both sizes shows the work grows linearly with the reply.
 BENCHMARK(url_decode_to_gbk)->Arg(kOneMegabyte)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
-BENCHMARK(url_decode_bytes_only)->Arg(kOneMegabyte)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+BENCHMARK(url_decode_bytes_only)
+    ->Arg(kOneMegabyte)
+    ->Arg(kTenMegabytes)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(iconv_passes, utf8_to_gbk_direct, nullptr)
-    ->Arg(kOneMegabyte)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+    ->Arg(kOneMegabyte)
+    ->Arg(kTenMegabytes)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(iconv_passes, utf8_to_gbk_via_utf16, "UTF-16LE")
-    ->Arg(kOneMegabyte)->Arg(kTenMegabytes)->Unit(benchmark::kMillisecond);
+    ->Arg(kOneMegabyte)
+    ->Arg(kTenMegabytes)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -13,14 +13,15 @@
 namespace {
 
 std::string gbk(std::string_view utf8) {
-  return quillmere::utf16_to_multibyte(quillmere::multibyte_to_utf16(utf8, quillmere::kCodePageUtf8),
-                                       quillmere::kCodePageGbk);
+  return quillmere::utf16_to_multibyte(
+      quillmere::multibyte_to_utf16(utf8, quillmere::kCodePageUtf8), quillmere::kCodePageGbk);
 }
 
 // The order list's columns, every row different where the program's rows are.
 quillmere::shop::ExportTable order_list(int rows) {
   quillmere::shop::ExportTable table;
-  for (const char* title : {"ID", "订单号", "销量", "商品名", "付款状态", "发货状态", "买家留言", "买家微信号"})
+  for (const char* title :
+       {"ID", "订单号", "销量", "商品名", "付款状态", "发货状态", "买家留言", "买家微信号"})
     table.titles.push_back(gbk(title));
   const std::string item = gbk("手工皂（薰衣草）礼盒装");
   const std::string paid = gbk("已付款");
@@ -47,11 +48,13 @@ void csv_export(benchmark::State& state) {
 
 void xlsx_export(benchmark::State& state) {
   const auto table = order_list(static_cast<int>(state.range(0)));
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("export-bench-" + std::to_string(getpid()) + ".xlsx")).string();
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("export-bench-" + std::to_string(getpid()) + ".xlsx"))
+                               .string();
   for (auto _ : state) {
     std::string error;
-    if (!quillmere::shop::write_xlsx(path, "2026-8-2", table, &error)) state.SkipWithError(error.c_str());
+    if (!quillmere::shop::write_xlsx(path, "2026-8-2", table, &error))
+      state.SkipWithError(error.c_str());
   }
   state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
   std::filesystem::remove(path);

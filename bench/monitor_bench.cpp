@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "shop/order_index.h"
 #include "http/decode.h"
+#include "shop/order_index.h"
 #include "shop/ports.h"
 #include "shop/replies.h"
 #include "shop/session.h"

@@ -49,12 +49,14 @@ class CallMeter {
   void report(benchmark::State& state, std::size_t subject_bytes) const {
     const auto calls = static_cast<double>(state.iterations());
     state.counters["peak_bytes"] = static_cast<double>(peak_);
-    state.counters["peak_per_byte"] = static_cast<double>(peak_) / static_cast<double>(subject_bytes);
+    state.counters["peak_per_byte"] =
+        static_cast<double>(peak_) / static_cast<double>(subject_bytes);
     state.counters["faults"] = static_cast<double>(minor_faults() - faults_at_start_) / calls;
   }
   void report_create(benchmark::State& state, std::size_t subject_bytes) const {
     state.counters["create_peak_bytes"] = static_cast<double>(peak_);
-    state.counters["create_per_byte"] = static_cast<double>(peak_) / static_cast<double>(subject_bytes);
+    state.counters["create_per_byte"] =
+        static_cast<double>(peak_) / static_cast<double>(subject_bytes);
   }
 
  private:
@@ -87,8 +89,10 @@ std::string detail_reply() {
       "\"order_id\":\"790000123\",\"status2\":\"\xd2\xd1\xb8\xb6\xbf\xee\",\"note\":\"\xbe\xa1\xbf\xec\xb7\xa2\xbb\xf5\","
       "\"buyer_info\":{\"name\":\"\xd5\xc5\xc8\xfd\",\"address\":\"\xb1\xb1\xbe\xa9\xca\xd0\",\"seller_phone\":\"13800000000\","
       "\"user_phone\":\"13900000000\"},\"status_desc\":\"\xb4\xfd\xb7\xa2\xbb\xf5\",";
-  while (s.size() < 3800) s += "\"extra_field_" + std::to_string(s.size()) + "\":\"0123456789abcdef\",\n";
-  s += "\"items\":[{\"quantity\":\"2\",\"total_price\":\"19.80\",\"item_id\":\"55\",\"item_name\":\"\xc2\xcc\xb2\xe8\"}]}}";
+  while (s.size() < 3800)
+    s += "\"extra_field_" + std::to_string(s.size()) + "\":\"0123456789abcdef\",\n";
+  s +=
+      "\"items\":[{\"quantity\":\"2\",\"total_price\":\"19.80\",\"item_id\":\"55\",\"item_name\":\"\xc2\xcc\xb2\xe8\"}]}}";
   return s;
 }
 
@@ -140,7 +144,8 @@ struct Pcre2 {
     std::vector<std::string> out;
     PCRE2_SIZE at = 0;
     for (std::size_t match = 0; at <= subject.size(); ++match) {
-      const int rc = pcre2_jit_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), at, 0, data, nullptr);
+      const int rc = pcre2_jit_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                                     subject.size(), at, 0, data, nullptr);
       if (rc <= 0) break;
       const PCRE2_SIZE* v = pcre2_get_ovector_pointer(data);
       if (match >= skip)
@@ -233,8 +238,12 @@ void BM_detail_std_regex(benchmark::State& state) {
 
 // The program's own patterns take the fast path; wrapped in "(?:...)" they run on the general
 // (Boost) engine, shown for comparison.
-BENCHMARK_CAPTURE(BM_ids_regex_object, fast_path, kIdsPattern)->RangeMultiplier(10)->Range(1000, 100000);
-BENCHMARK_CAPTURE(BM_ids_regex_object, general_engine, "(?:" + kIdsPattern + ")")->RangeMultiplier(10)->Range(1000, 100000);
+BENCHMARK_CAPTURE(BM_ids_regex_object, fast_path, kIdsPattern)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000);
+BENCHMARK_CAPTURE(BM_ids_regex_object, general_engine, "(?:" + kIdsPattern + ")")
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000);
 BENCHMARK(BM_ids_pcre2_jit)->RangeMultiplier(10)->Range(1000, 100000);
 BENCHMARK(BM_ids_std_regex)->RangeMultiplier(10)->Range(1000, 100000);
 BENCHMARK_CAPTURE(BM_detail_regex_object, fast_path, kDetailPattern);

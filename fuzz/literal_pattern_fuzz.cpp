@@ -19,11 +19,13 @@ const char* const kPatterns[] = {
 };
 
 std::string flatten(quillmere::regex_object& re) {
-  std::string out = std::to_string(re.match_count()) + "/" + std::to_string(re.submatch_count()) + ":";
+  std::string out =
+      std::to_string(re.match_count()) + "/" + std::to_string(re.submatch_count()) + ":";
   for (int m = 1; m <= re.match_count(); ++m) {
     for (int g = 0; g <= re.submatch_count(); ++g) {
       int position = -1;
-      const std::string text = g == 0 ? re.match_text(m, &position) : re.submatch_text(m, g, &position);
+      const std::string text =
+          g == 0 ? re.match_text(m, &position) : re.submatch_text(m, g, &position);
       out += std::to_string(position) + "=" + text + "|";
     }
   }

@@ -13,8 +13,8 @@ namespace {
 bool only_url_safe(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                            c == '-' || c == '.' || c == '_' || c == '~';
+    const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
     if (unreserved) continue;
     if (c != '%' || i + 2 >= text.size()) return false;
     i += 2;
@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int code = status_code(reply);
   if (code < -1 || code > 999'999'999) __builtin_trap();
   if (is_token_refused(reply) && is_frequency_refused(reply)) __builtin_trap();
-  if (const auto expire_in = read_expire_in(reply); expire_in && (*expire_in <= 0 || *expire_in > 999'999'999'999LL))
+  if (const auto expire_in = read_expire_in(reply);
+      expire_in && (*expire_in <= 0 || *expire_in > 999'999'999'999LL))
     __builtin_trap();
 
   const IdsReplyKind kind = classify_ids_reply(reply);
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!only_url_safe(json_value(value)) || !only_url_safe(percent_encode(value))) __builtin_trap();
   const std::string url = build_delivery_request_with_courier(value, value, value, value);
   // However odd the value, the request keeps its two query keys and nothing more.
-  if (url.find("&public=") == std::string::npos || url.find('&') != url.rfind('&')) __builtin_trap();
+  if (url.find("&public=") == std::string::npos || url.find('&') != url.rfind('&'))
+    __builtin_trap();
   if (url.find('#') != std::string::npos || url.find(' ') != std::string::npos) __builtin_trap();
   build_token_request(value, value);
   build_order_ids_request(value, value);

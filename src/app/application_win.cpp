@@ -87,13 +87,9 @@ void Application::monitoring_ended() {
   });
 }
 
-void Application::deliver_clicked() {
-  shop::on_deliver_button(main_window_);
-}
+void Application::deliver_clicked() { shop::on_deliver_button(main_window_); }
 
-void Application::main_window_closing() {
-  shop::on_main_window_closed(session_);
-}
+void Application::main_window_closing() { shop::on_main_window_closed(session_); }
 
 // Windows ends the session and will end the process once this returns: a delivery under way is
 // waited out first, so that its record line is written.

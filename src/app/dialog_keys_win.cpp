@@ -11,7 +11,8 @@ bool held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
 bool is_edit(HWND control) {
   wchar_t name[16] = {};
-  return control != nullptr && GetClassNameW(control, name, 16) > 0 && lstrcmpiW(name, L"Edit") == 0;
+  return control != nullptr && GetClassNameW(control, name, 16) > 0 &&
+         lstrcmpiW(name, L"Edit") == 0;
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/control_ids.h"
-#include "app/win32_support_win.h"
 #include "app/list_export.h"
+#include "app/win32_support_win.h"
 #include "shop/requests.h"
 #include "text/codepage.h"
 #include "text/gbk_literal.h"
@@ -52,8 +52,9 @@ DWORD create_temporary_beside(const std::wstring& target, std::wstring* name, HA
 }
 
 // Writes a temporary file beside `target` through `write`, then puts it in the target's place.
-DWORD replace_file(const std::wstring& target,
-                   const std::function<DWORD(const std::wstring& temporary, FileHandle& file)>& write) {
+DWORD replace_file(
+    const std::wstring& target,
+    const std::function<DWORD(const std::wstring& temporary, FileHandle& file)>& write) {
   std::wstring temporary;
   HANDLE handle = INVALID_HANDLE_VALUE;
   if (const DWORD error = create_temporary_beside(target, &temporary, &handle)) return error;
@@ -74,7 +75,8 @@ DWORD write_csv(const std::wstring& target, const shop::ExportTable& table) {
   return replace_file_with(target, shop::csv_text(table));
 }
 
-DWORD write_workbook(const std::wstring& target, std::string_view day, const shop::ExportTable& table) {
+DWORD write_workbook(const std::wstring& target, std::string_view day,
+                     const shop::ExportTable& table) {
   return replace_file(target, [&](const std::wstring& temporary, FileHandle& file) -> DWORD {
     // libxlsxwriter opens the file itself, by name.
     file.reset();
@@ -129,8 +131,8 @@ bool ask_for_file(HWND owner, const std::string& proposed, std::wstring* chosen,
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   dialog.lpstrDefExt = L"xlsx";
-  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                 OFN_NOCHANGEDIR;
+  dialog.Flags =
+      OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
   if (!GetSaveFileNameW(&dialog)) return false;
   *chosen = file.data();
   *type = static_cast<int>(dialog.nFilterIndex);
@@ -139,7 +141,8 @@ bool ask_for_file(HWND owner, const std::string& proposed, std::wstring* chosen,
 
 shop::ExportTable table_of(const ReportListView& list) {
   shop::ExportTable table;
-  for (const std::wstring& title : list.titles_on_window_thread()) table.titles.push_back(gbk(title));
+  for (const std::wstring& title : list.titles_on_window_thread())
+    table.titles.push_back(gbk(title));
   const std::vector<std::vector<std::wstring>> rows = list.rows_on_window_thread();
   table.rows.reserve(rows.size());
   for (const std::vector<std::wstring>& row : rows) {
@@ -157,9 +160,11 @@ DWORD replace_file_with(const std::wstring& target, const std::string& bytes) {
   return replace_file(target, [&](const std::wstring&, FileHandle& file) -> DWORD {
     std::size_t written = 0;
     while (written < bytes.size()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+      const DWORD chunk =
+          static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
       DWORD done = 0;
-      if (!WriteFile(file.get(), bytes.data() + written, chunk, &done, nullptr)) return GetLastError();
+      if (!WriteFile(file.get(), bytes.data() + written, chunk, &done, nullptr))
+        return GetLastError();
       if (done == 0) return ERROR_WRITE_FAULT;
       written += done;
     }

@@ -25,12 +25,10 @@ constexpr int kDroppedListHeight = 300;
 
 const std::array<ControlLayout, 6> kLayout = {{
     {kExpressFrame, L"Button", BS_GROUPBOX, 0, 0, kFrameLeft, kFrameTop, 288, 88, ""},
-    {kCourierLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 32, 24, 48, 24,
-     "快递名："_gbk},
+    {kCourierLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 32, 24, 48, 24, "快递名："_gbk},
     {kCourierCombo, L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kFrameLeft, kFrameTop,
      80, 24, 120, 20 + kDroppedListHeight, ""},
-    {kTrackingLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 8, 48, 72, 24,
-     "快递订单号："_gbk},
+    {kTrackingLabel, L"Static", kLabel, kFrameLeft, kFrameTop, 8, 48, 72, 24, "快递订单号："_gbk},
     {kTrackingEdit, L"Edit", ES_AUTOHSCROLL | WS_TABSTOP, kFrameLeft, kFrameTop, 80, 48, 120, 24,
      ""},
     {kConfirmButton, L"Button", BS_PUSHBUTTON | WS_TABSTOP, kFrameLeft, kFrameTop, 208, 32, 56, 32,
@@ -41,8 +39,12 @@ const std::array<ControlLayout, 6> kLayout = {{
 
 // No owner: an ordinary top-level window of its own.
 ExpressWindow::ExpressWindow(const WindowThread& thread)
-    : WindowBase({kExpressWindowClass, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, kDesignLeft,
-                  kDesignTop, {kOuterWidth, kOuterHeight}, kContent}),
+    : WindowBase({kExpressWindowClass,
+                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                  kDesignLeft,
+                  kDesignTop,
+                  {kOuterWidth, kOuterHeight},
+                  kContent}),
       thread_(thread) {}
 
 ExpressWindow::~ExpressWindow() { close(); }
@@ -79,18 +81,11 @@ void ExpressWindow::hold_confirm(bool held) {
 
 LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
-    case WM_CREATE:
-      return on_create() ? 0 : -1;
-    case WM_COMMAND:
-      on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l));
-      return 0;
-    case WM_DESTROY:
-      on_destroy();
-      return 0;
-    case kTranslateKeys:
-      return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
-    case DM_GETDEFID:
-      return MAKELRESULT(kConfirmButton, DC_HASDEFID);
+    case WM_CREATE: return on_create() ? 0 : -1;
+    case WM_COMMAND: on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l)); return 0;
+    case WM_DESTROY: on_destroy(); return 0;
+    case kTranslateKeys: return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case DM_GETDEFID: return MAKELRESULT(kConfirmButton, DC_HASDEFID);
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;

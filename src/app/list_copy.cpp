@@ -87,10 +87,9 @@ std::string html_clipboard_text(const CopiedCells& cells) {
   constexpr std::string_view kBefore =
       "<html><head><meta charset=\"utf-8\"></head><body>\r\n<!--StartFragment-->";
   constexpr std::string_view kAfter = "<!--EndFragment-->\r\n</body></html>";
-  const std::string header_form = "Version:0.9\r\nStartHTML:" + offset_text(0) +
-                                  "\r\nEndHTML:" + offset_text(0) +
-                                  "\r\nStartFragment:" + offset_text(0) +
-                                  "\r\nEndFragment:" + offset_text(0) + "\r\n";
+  const std::string header_form =
+      "Version:0.9\r\nStartHTML:" + offset_text(0) + "\r\nEndHTML:" + offset_text(0) +
+      "\r\nStartFragment:" + offset_text(0) + "\r\nEndFragment:" + offset_text(0) + "\r\n";
   const std::size_t start_html = header_form.size();
   const std::size_t start_fragment = start_html + kBefore.size();
   const std::size_t end_fragment = start_fragment + fragment.size();

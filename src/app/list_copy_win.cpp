@@ -79,7 +79,8 @@ POINT keyboard_menu_point(HWND list) {
 
 void copy_from_list(HWND owner, const ReportListView& list, shop::CopyScope scope) {
   std::vector<std::vector<std::string>> rows;
-  for (const std::vector<std::wstring>& row : list.rows_on_window_thread()) rows.push_back(utf8_cells(row));
+  for (const std::vector<std::wstring>& row : list.rows_on_window_thread())
+    rows.push_back(utf8_cells(row));
   const shop::CopiedCells cells =
       shop::cells_to_copy(scope, utf8_cells(list.titles_on_window_thread()), rows,
                           ListView_GetNextItem(list.handle(), -1, LVNI_SELECTED));
@@ -103,7 +104,8 @@ void open_copy_menu(HWND owner, const ReportListView& list, POINT screen_point) 
   }
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) return;
-  const UINT row_items = ListView_GetNextItem(list_view, -1, LVNI_SELECTED) >= 0 ? MF_ENABLED : MF_GRAYED;
+  const UINT row_items =
+      ListView_GetNextItem(list_view, -1, LVNI_SELECTED) >= 0 ? MF_ENABLED : MF_GRAYED;
   AppendMenuW(menu, MF_STRING | row_items, command_of(shop::CopyScope::order_id),
               wide("复制订单号"_gbk).c_str());
   AppendMenuW(menu, MF_STRING | row_items, command_of(shop::CopyScope::row),
@@ -111,11 +113,12 @@ void open_copy_menu(HWND owner, const ReportListView& list, POINT screen_point) 
   AppendMenuW(menu, MF_STRING, command_of(shop::CopyScope::all), wide("复制全部"_gbk).c_str());
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_STRING, kExportCommand, wide("导出…"_gbk).c_str());
-  const UINT chosen = static_cast<UINT>(TrackPopupMenu(
-      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen_point.x, screen_point.y, 0,
-      owner, nullptr));
+  const UINT chosen =
+      static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                       screen_point.x, screen_point.y, 0, owner, nullptr));
   DestroyMenu(menu);
-  for (shop::CopyScope scope : {shop::CopyScope::order_id, shop::CopyScope::row, shop::CopyScope::all}) {
+  for (shop::CopyScope scope :
+       {shop::CopyScope::order_id, shop::CopyScope::row, shop::CopyScope::all}) {
     if (chosen == command_of(scope)) copy_from_list(owner, list, scope);
   }
   if (chosen == kExportCommand) export_list(owner, list);

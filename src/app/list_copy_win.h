@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "app/report_list_win.h"
 #include "app/list_copy.h"
+#include "app/report_list_win.h"
 
 namespace quillmere::app {
 

@@ -31,7 +31,8 @@ std::vector<std::vector<std::string>> utf8_table(const ExportTable& table) {
   };
   add(table.titles);
   for (const std::vector<std::string>& row : table.rows) add(row);
-  const std::string utf8 = utf16_to_multibyte(multibyte_to_utf16(joined, kCodePageGbk), kCodePageUtf8);
+  const std::string utf8 =
+      utf16_to_multibyte(multibyte_to_utf16(joined, kCodePageGbk), kCodePageUtf8);
 
   std::vector<std::vector<std::string>> out;
   out.reserve(table.rows.size() + 1);
@@ -66,8 +67,10 @@ std::string_view within_cell_limit(std::string_view utf8) {
 double display_width(std::string_view utf8) {
   double width = 0;
   for (unsigned char byte : utf8) {
-    if (byte < 0x80) width += 1;
-    else if (!is_continuation(byte)) width += 2;
+    if (byte < 0x80)
+      width += 1;
+    else if (!is_continuation(byte))
+      width += 2;
   }
   return width;
 }
@@ -170,8 +173,8 @@ std::vector<double> column_widths(const ExportTable& table) {
   return widths;
 }
 
-bool write_xlsx(const std::string& utf8_path, std::string_view sheet_name,
-                const ExportTable& table, std::string* error) {
+bool write_xlsx(const std::string& utf8_path, std::string_view sheet_name, const ExportTable& table,
+                std::string* error) {
   const auto fail = [&](lxw_error code) {
     if (error != nullptr) *error = lxw_strerror(code);
     return false;

@@ -48,8 +48,8 @@ std::vector<double> column_widths(const ExportTable& table);
 // Writes the table as a workbook at `utf8_path` with one sheet named `sheet_name` (GBK): a bold,
 // frozen header row, columns sized to their content, every cell a text cell. False when the
 // file could not be written; `error` then holds libxlsxwriter's reason.
-bool write_xlsx(const std::string& utf8_path, std::string_view sheet_name,
-                const ExportTable& table, std::string* error);
+bool write_xlsx(const std::string& utf8_path, std::string_view sheet_name, const ExportTable& table,
+                std::string* error);
 
 // "已导出 N 行：", the file's name, CRLF (GBK); N counts the rows without the titles.
 std::string exported_log_line(std::size_t rows, std::string_view file_name);

@@ -35,7 +35,8 @@ void MainWindow::hide_monitoring_icon() {
 std::wstring MainWindow::monitoring_tip_text() {
   SYSTEMTIME chosen{};
   shop::Date date;
-  if (DateTime_GetSystemtime(date_picker_, &chosen) == GDT_VALID) date = {chosen.wYear, chosen.wMonth, chosen.wDay};
+  if (DateTime_GetSystemtime(date_picker_, &chosen) == GDT_VALID)
+    date = {chosen.wYear, chosen.wMonth, chosen.wDay};
   return wide(shop::monitoring_tip(shop::order_date_text(date)));
 }
 
@@ -51,7 +52,8 @@ void MainWindow::announce_new_orders(const std::vector<shop::AddedOrder>& orders
   const std::wstring text = wide(notice.text);
   thread_.run([&] {
     HWND front = attention_.foreground_window();
-    if (front != nullptr && (front == window_ || GetAncestor(front, GA_ROOTOWNER) == window_)) return;
+    if (front != nullptr && (front == window_ || GetAncestor(front, GA_ROOTOWNER) == window_))
+      return;
     if (tray_.notify(title, text)) notice_order_id_ = orders.front().order_id;
   });
 }
@@ -62,12 +64,8 @@ LRESULT MainWindow::on_tray_icon(WPARAM w, LPARAM l) {
   switch (LOWORD(l)) {
     case NIN_SELECT:
     case NIN_KEYSELECT:
-    case NIN_BALLOONUSERCLICK:
-      bring_forward_from_tray();
-      break;
-    case WM_CONTEXTMENU:
-      open_tray_menu(POINT{GET_X_LPARAM(w), GET_Y_LPARAM(w)});
-      break;
+    case NIN_BALLOONUSERCLICK: bring_forward_from_tray(); break;
+    case WM_CONTEXTMENU: open_tray_menu(POINT{GET_X_LPARAM(w), GET_Y_LPARAM(w)}); break;
   }
   return 0;
 }
@@ -100,13 +98,12 @@ void MainWindow::open_tray_menu(POINT at) {
   SetForegroundWindow(window_);
   const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
   const auto chosen = static_cast<UINT>(TrackPopupMenuEx(
-      menu, align | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, window_, nullptr));
+      menu, align | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y,
+      window_, nullptr));
   PostMessageW(window_, WM_NULL, 0, 0);
   DestroyMenu(menu);
   switch (chosen) {
-    case kShowWindowCommand:
-      bring_forward_from_tray();
-      break;
+    case kShowWindowCommand: bring_forward_from_tray(); break;
     case kStopMonitoringCommand:
       if (events_ != nullptr) events_->stop_monitoring_clicked();
       break;

@@ -42,22 +42,20 @@ const std::array<ControlLayout, 18> kLayout = {{
     {kSecretEdit, L"Edit", kLineEdit, kLoginFrameLeft, kLoginFrameTop, 56, 48, 144, 24, ""},
     {kFunctionFrame, L"Button", BS_GROUPBOX, 0, 0, kFunctionFrameLeft, kFunctionFrameTop, 304, 80,
      "功能区"_gbk},
-    {kStartMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 16, 48, 64,
-     24, "开始监控"_gbk},
+    {kStartMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 16, 48, 64, 24,
+     "开始监控"_gbk},
     {kStopMonitorButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 88, 48, 56, 24,
      "停止监控"_gbk},
     {kAddCardButton, L"Button", kButton | WS_DISABLED, kFunctionFrameLeft, kFunctionFrameTop, 152,
      16, 80, 24, "添加卡密"_gbk},  // never enabled
     {kDatePicker, DATETIMEPICK_CLASSW, DTS_SHORTDATEFORMAT | WS_TABSTOP, kFunctionFrameLeft,
      kFunctionFrameTop, 160, 48, 112, 24, ""},
-    {kFetchOrdersButton, L"Button", kButton, 0, 0, 240, 24, 64, 24,
-     "订单查询"_gbk},
+    {kFetchOrdersButton, L"Button", kButton, 0, 0, 240, 24, 64, 24, "订单查询"_gbk},
     {kDeliverButton, L"Button", kButton, 0, 0, 312, 24, 56, 24, "发货"_gbk},
     {kTabs, WC_TABCONTROLW, WS_TABSTOP, 0, 0, kTabsLeft, kTabsTop, 640, 288, ""},
     {kOrderList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
     {kDeliveryList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
-    {kLogFrame, L"Button", BS_GROUPBOX, 0, 0, kLogFrameLeft, kLogFrameTop, 400, 144,
-     "工作区"_gbk},
+    {kLogFrame, L"Button", BS_GROUPBOX, 0, 0, kLogFrameLeft, kLogFrameTop, 400, 144, "工作区"_gbk},
     {kLogEdit, L"Edit", ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, kLogFrameLeft,
      kLogFrameTop, 16, 16, 368, 112, ""},
 }};
@@ -95,10 +93,17 @@ constexpr UINT kWarningFlags = 0x30;  // OK button, exclamation icon
 }  // namespace
 
 MainWindow::MainWindow(WindowThread& thread, ExpressWindow& express_window, Attention& attention)
-    : WindowBase({kMainWindowClass, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                  kDesignLeft, kDesignTop, {kOuterWidth, kOuterHeight}, kContent}),
-      thread_(thread), express_window_(express_window), attention_(attention),
-      order_list_(thread), delivery_list_(thread) {}
+    : WindowBase({kMainWindowClass,
+                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                  kDesignLeft,
+                  kDesignTop,
+                  {kOuterWidth, kOuterHeight},
+                  kContent}),
+      thread_(thread),
+      express_window_(express_window),
+      attention_(attention),
+      order_list_(thread),
+      delivery_list_(thread) {}
 
 bool MainWindow::register_class(HINSTANCE instance) {
   return register_window_class(instance, kMainWindowClass);
@@ -115,13 +120,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     return 0;
   }
   switch (message) {
-    case WM_CREATE:
-      return on_create() ? 0 : -1;
-    case WM_COMMAND:
-      on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l));
-      return 0;
-    case WM_NOTIFY:
-      return on_notify(*reinterpret_cast<const NMHDR*>(l));
+    case WM_CREATE: return on_create() ? 0 : -1;
+    case WM_COMMAND: on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l)); return 0;
+    case WM_NOTIFY: return on_notify(*reinterpret_cast<const NMHDR*>(l));
     case WM_CTLCOLORSTATIC:
       // The read-only log keeps the look of a page, not of a disabled box.
       if (reinterpret_cast<HWND>(l) == log_edit_) {
@@ -129,11 +130,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
       }
       break;
-    case kRunOnWindowThread:
-      thread_.run_sent(l);
-      return 0;
-    case kTranslateKeys:
-      return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case kRunOnWindowThread: thread_.run_sent(l); return 0;
+    case kTranslateKeys: return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;
@@ -143,23 +141,17 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
       }
       break;
-    case WM_CLOSE:
-      on_close();
-      return 0;
+    case WM_CLOSE: on_close(); return 0;
     // Nothing is lost by ending: a delivery under way is waited out at WM_ENDSESSION.
-    case WM_QUERYENDSESSION:
-      return TRUE;
+    case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (w == FALSE) return 0;
       // The process ends without WM_DESTROY: the icon must not outlive it.
       tray_.hide();
       if (events_ != nullptr) events_->session_ending();
       return 0;
-    case WM_DESTROY:
-      on_destroy();
-      return 0;
-    case kTrayIconMessage:
-      return on_tray_icon(w, l);
+    case WM_DESTROY: on_destroy(); return 0;
+    case kTrayIconMessage: return on_tray_icon(w, l);
     case WM_TIMER:
       if (w != kTrayAddRetryTimer) break;
       tray_.on_retry_timer();
@@ -293,9 +285,9 @@ void MainWindow::arrange_tab_order() {
   // The log takes the focus as well, so its text can be selected and copied.
   SetWindowLongPtrW(log_edit_, GWL_STYLE, GetWindowLongPtrW(log_edit_, GWL_STYLE) | WS_TABSTOP);
   static constexpr std::array kTabOrder = {
-      kAppKeyEdit,        kSecretEdit,    kLoginButton,  kFetchOrdersButton,
-      kDeliverButton,     kStartMonitorButton, kStopMonitorButton, kAddCardButton,
-      kDatePicker,        kOrderList,     kDeliveryList, kLogEdit,
+      kAppKeyEdit,    kSecretEdit,         kLoginButton,       kFetchOrdersButton,
+      kDeliverButton, kStartMonitorButton, kStopMonitorButton, kAddCardButton,
+      kDatePicker,    kOrderList,          kDeliveryList,      kLogEdit,
   };
   HWND above = HWND_TOP;
   for (int id : kTabOrder) {

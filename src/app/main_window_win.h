@@ -114,7 +114,7 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   DatabaseConnection database_;
   FocusKeeper focus_{nullptr};
   TrayIcon tray_;
-  UINT taskbar_created_ = 0;  // "TaskbarCreated", registered at creation
+  UINT taskbar_created_ = 0;     // "TaskbarCreated", registered at creation
   std::string notice_order_id_;  // the first order of the last notice, until a click shows it
 };
 

@@ -44,7 +44,8 @@ std::vector<std::size_t> name_shares(const std::vector<std::size_t>& lengths, st
   std::vector<std::size_t> shares(lengths.size(), 0);
   std::vector<std::size_t> order(lengths.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lengths[a] < lengths[b]; });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return lengths[a] < lengths[b]; });
   std::size_t left = budget;
   for (std::size_t k = 0; k < order.size(); ++k) {
     const std::size_t others = order.size() - k;
@@ -66,7 +67,8 @@ std::size_t utf16_units(std::string_view text) {
 
 std::string_view cut_to_units(std::string_view text, std::size_t units) {
   std::size_t at = 0;
-  for (std::size_t taken = 0; at < text.size() && taken < units; ++taken) at += gbk::char_width(text, at);
+  for (std::size_t taken = 0; at < text.size() && taken < units; ++taken)
+    at += gbk::char_width(text, at);
   return text.substr(0, at);
 }
 

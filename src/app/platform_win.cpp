@@ -11,7 +11,9 @@
 
 namespace quillmere::app {
 
-std::string InternetNetwork::fetch_page(const std::string& url) { return quillmere::fetch_page(url); }
+std::string InternetNetwork::fetch_page(const std::string& url) {
+  return quillmere::fetch_page(url);
+}
 
 std::string InternetNetwork::winhttp_fetch(const std::string& url) {
   return quillmere::winhttp_fetch(url);

@@ -37,8 +37,7 @@ int ReportListView::column_count() const {
 }
 
 std::wstring ReportListView::cell_text(int row, int column) const {
-  if (row < 0 || row >= ListView_GetItemCount(list_view_) || column < 0 ||
-      column >= column_count())
+  if (row < 0 || row >= ListView_GetItemCount(list_view_) || column < 0 || column >= column_count())
     return {};
   std::wstring text(256, L'\0');
   for (;;) {

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/screen_scale.h"
 #include "app/window_thread_win.h"
 #include "shop/ports.h"
-#include "app/screen_scale.h"
 
 namespace quillmere::app {
 

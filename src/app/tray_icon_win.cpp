@@ -29,7 +29,8 @@ void copy_text(wchar_t (&field)[N], const std::wstring& text) {
 
 HICON load_icon(HINSTANCE instance, int metric) {
   HICON icon = nullptr;
-  if (SUCCEEDED(LoadIconMetric(instance, MAKEINTRESOURCEW(QUILLMERE_ICON), metric, &icon))) return icon;
+  if (SUCCEEDED(LoadIconMetric(instance, MAKEINTRESOURCEW(QUILLMERE_ICON), metric, &icon)))
+    return icon;
   // A module without the program's icon (a test program) shows the stock one.
   if (SUCCEEDED(LoadIconMetric(nullptr, IDI_APPLICATION, metric, &icon))) return icon;
   return nullptr;

@@ -73,8 +73,8 @@ Function user32_function(const char* name) {
 
 HICON load_program_icon(HINSTANCE instance, int size) {
   // Not shared: these sizes vary with the screen, and a shared icon keeps its first size.
-  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUILLMERE_ICON), IMAGE_ICON,
-                                       size, size, LR_DEFAULTCOLOR));
+  return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(QUILLMERE_ICON), IMAGE_ICON, size,
+                                       size, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -87,8 +87,10 @@ int system_dpi() {
 }
 
 int window_dpi(HWND window) {
-  static const auto get_dpi_for_window = user32_function<GetDpiForWindowFunction>("GetDpiForWindow");
-  if (get_dpi_for_window != nullptr) return shop::usable_dpi(static_cast<int>(get_dpi_for_window(window)));
+  static const auto get_dpi_for_window =
+      user32_function<GetDpiForWindowFunction>("GetDpiForWindow");
+  if (get_dpi_for_window != nullptr)
+    return shop::usable_dpi(static_cast<int>(get_dpi_for_window(window)));
   return system_dpi();
 }
 
@@ -113,7 +115,8 @@ void WindowIcons::apply(HWND window, int dpi) {
   HICON big = load_program_icon(instance, system_metric_for_dpi(SM_CXICON, dpi));
   HICON small = load_program_icon(instance, system_metric_for_dpi(SM_CXSMICON, dpi));
   if (big != nullptr) SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  if (small != nullptr) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (small != nullptr)
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   // The window has let go of the old ones now.
   if (big != nullptr) std::swap(big, big_);
   if (small != nullptr) std::swap(small, small_);
@@ -204,7 +207,8 @@ HWND create_control(HWND parent, const ControlLayout& layout, HFONT font, int dp
   HWND control = CreateWindowExW(
       ex_style, layout.window_class, wide(layout.text).c_str(),
       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | layout.style, place.left, place.top,
-      place.right - place.left, place.bottom - place.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
+      place.right - place.left, place.bottom - place.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (control != nullptr && font != nullptr)
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -239,7 +243,8 @@ void resize(HWND window, shop::Size size) {
 }  // namespace
 
 void size_window(HWND window, shop::Size outer, int dpi) {
-  const shop::Size wanted{shop::scale_to_dpi(outer.width, dpi), shop::scale_to_dpi(outer.height, dpi)};
+  const shop::Size wanted{shop::scale_to_dpi(outer.width, dpi),
+                          shop::scale_to_dpi(outer.height, dpi)};
   if (outer_size(window) != wanted) resize(window, wanted);
 }
 
@@ -256,8 +261,8 @@ void grow_to_hold_content(HWND window, shop::Size content, int dpi) {
 
 void take_suggested_rect(HWND window, LPARAM suggested) {
   const RECT& rect = *reinterpret_cast<const RECT*>(suggested);
-  SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left,
-               rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace quillmere::app

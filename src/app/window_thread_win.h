@@ -48,10 +48,12 @@ class WindowThread {
 
   template <class Operation>
   void run(Operation&& operation) const {
-    call([&] {
-      operation();
-      return true;
-    }, false);
+    call(
+        [&] {
+          operation();
+          return true;
+        },
+        false);
   }
 
  private:

@@ -53,7 +53,8 @@ int url_port(std::string_view url) {
   // falls back to the scheme's default, so a connection never goes to port 0.
   long value = 0;
   std::size_t digits = 0;
-  for (std::size_t i = colon + 1; i < authority.size() && authority[i] >= '0' && authority[i] <= '9'; ++i) {
+  for (std::size_t i = colon + 1;
+       i < authority.size() && authority[i] >= '0' && authority[i] <= '9'; ++i) {
     value = value * 10 + (authority[i] - '0');
     if (value > 65535) break;
     ++digits;

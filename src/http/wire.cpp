@@ -124,7 +124,8 @@ std::string_view winhttp_verb(int method) {
   }
 }
 
-std::uint32_t ask_for_modern_tls(const std::function<bool(std::uint32_t protocols)>& set_protocols) {
+std::uint32_t ask_for_modern_tls(
+    const std::function<bool(std::uint32_t protocols)>& set_protocols) {
   for (const std::uint32_t protocols : {kWinHttpTls1_2 | kWinHttpTls1_3, kWinHttpTls1_2}) {
     if (set_protocols(protocols)) return protocols;
   }

@@ -55,8 +55,8 @@ enum class IdsReplyKind {
   empty_day,      // the empty-day literal
   missing_token,  // the missing-token literal
   success,
-  no_reply,       // empty text: the exchange failed
-  refusal,        // anything else
+  no_reply,  // empty text: the exchange failed
+  refusal,   // anything else
 };
 IdsReplyKind classify_ids_reply(std::string_view ids_reply);
 

@@ -51,10 +51,10 @@ class Session {
     std::uint64_t generation = 0;
   };
   enum class Claim {
-    claimed,         // this caller renews, with `renewal`'s key and secret
-    under_way,       // another thread renews: wait until renewal_under_way() is false
-    too_soon,        // a renewal after a refused token ran less than a minute ago
-    no_login,        // nothing remembered to renew with
+    claimed,    // this caller renews, with `renewal`'s key and secret
+    under_way,  // another thread renews: wait until renewal_under_way() is false
+    too_soon,   // a renewal after a refused token ran less than a minute ago
+    no_login,   // nothing remembered to renew with
   };
   // One renewal at a time across threads. `after_refusal`: the platform refused the token.
   Claim claim_renewal(bool after_refusal, Renewal* renewal);
@@ -71,7 +71,9 @@ class Session {
   void set_monitoring_flag(int value) { monitoring_flag_.store(value); }
   // 开始监控: true when the caller runs the one loop (Jobs::start_monitoring).
   bool start_monitoring() { return jobs_.start_monitoring(monitoring_flag_); }
-  bool finish_monitoring(bool window_gone) { return jobs_.finish_monitoring(monitoring_flag_, window_gone); }
+  bool finish_monitoring(bool window_gone) {
+    return jobs_.finish_monitoring(monitoring_flag_, window_gone);
+  }
 
   Jobs& jobs() { return jobs_; }
 

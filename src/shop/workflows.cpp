@@ -50,7 +50,8 @@ std::string concat(std::string_view a, std::string_view b, std::string_view c = 
 
 // A refusal's quoted strings are no order ids, whatever their number.
 std::vector<std::string> ids_to_read(IdsReplyKind kind, std::string_view ids_reply) {
-  if (kind == IdsReplyKind::success || kind == IdsReplyKind::empty_day) return read_order_ids(ids_reply);
+  if (kind == IdsReplyKind::success || kind == IdsReplyKind::empty_day)
+    return read_order_ids(ids_reply);
   return {};
 }
 
@@ -75,31 +76,24 @@ void renew_token(Caller& caller, bool after_refusal) {
   Session& session = caller.session;
   Session::Renewal renewal;
   switch (session.claim_renewal(after_refusal, &renewal)) {
-    case Session::Claim::claimed:
-      break;
+    case Session::Claim::claimed: break;
     case Session::Claim::under_way:
       while (session.renewal_under_way()) {
         caller.pacing.wait_until(kRenewalPollMs, [&] { return !session.renewal_under_way(); });
       }
       return;
     case Session::Claim::too_soon:
-    case Session::Claim::no_login:
-      return;
+    case Session::Claim::no_login: return;
   }
   const std::string reply =
       caller.network.fetch_page(build_token_request(renewal.app_key, renewal.secret));
   const std::string token = read_token(reply);
   const bool renewed = login_succeeded(token, reply);
   switch (session.finish_renewal(renewal, renewed ? token : std::string(), read_expire_in(reply))) {
-    case Session::Outcome::renewed:
-      caller.window.append_log(texts::kRenewalSucceeded);
-      break;
-    case Session::Outcome::failed:
-      caller.window.append_log(texts::kRenewalFailed);
-      break;
+    case Session::Outcome::renewed: caller.window.append_log(texts::kRenewalSucceeded); break;
+    case Session::Outcome::failed: caller.window.append_log(texts::kRenewalFailed); break;
     case Session::Outcome::failed_again:  // said once for a run of failures
-    case Session::Outcome::thrown_away:
-      break;
+    case Session::Outcome::thrown_away: break;
   }
 }
 
@@ -114,9 +108,10 @@ std::string call_with_token(Caller& caller, Transport transport, const Build& bu
   auto send = [&](const std::string& token) {
     const std::string url = build(token);
     // Replies arrive percent-encoded UTF-8.
-    std::string reply = url_decode(transport == Transport::wininet ? caller.network.fetch_page(url)
-                                                                   : caller.network.winhttp_fetch(url),
-                                   true);
+    std::string reply =
+        url_decode(transport == Transport::wininet ? caller.network.fetch_page(url)
+                                                   : caller.network.winhttp_fetch(url),
+                   true);
     if (is_frequency_refused(reply)) caller.frequency_refused = true;
     return reply;
   };
@@ -266,23 +261,18 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
   };
   const IdsReplyKind kind = classify_ids_reply(ids_reply);
   switch (kind) {
-    case IdsReplyKind::empty_day:
-      window.append_log(concat(order_date, texts::kNoOrdersYet));
-      break;
-    case IdsReplyKind::missing_token:
-      window.show_message(texts::kPleaseLogIn, kMessageOk);
-      break;
+    case IdsReplyKind::empty_day: window.append_log(concat(order_date, texts::kNoOrdersYet)); break;
+    case IdsReplyKind::missing_token: window.show_message(texts::kPleaseLogIn, kMessageOk); break;
     case IdsReplyKind::success:
       window.append_log(concat(texts::kFetchedPrefix, order_date, texts::kFetchedSuffix));
       break;
     case IdsReplyKind::no_reply:
-    case IdsReplyKind::refusal:
-      log_fetch_failure(ids_reply);
-      break;
+    case IdsReplyKind::refusal: log_fetch_failure(ids_reply); break;
   }
 
   DayIds day;
-  if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, true);
+  if (day.add_first_page(ids_to_read(kind, ids_reply)))
+    read_later_pages(caller, order_date, day, true);
   if (!current()) return;
   // The list below is then short of the later pages' orders: the owner must know.
   if (day.later_page_failed) log_fetch_failure(day.failed_reply);
@@ -295,8 +285,9 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
     if (!current()) return;
     const std::vector<OrderDetail> details = read_order_details(detail_reply);
     if (details.empty()) {
-      window.append_log(concat(texts::kDetailFailedPrefix, id,
-                               concat(texts::kDetailFailedMiddle, failure_reason(detail_reply), "\r\n")));
+      window.append_log(
+          concat(texts::kDetailFailedPrefix, id,
+                 concat(texts::kDetailFailedMiddle, failure_reason(detail_reply), "\r\n")));
     }
     for (const OrderDetail& order : details) {
       const bool written = jobs.retrieval_write(ticket, [&] {
@@ -319,7 +310,8 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   if (!window.alive()) return;
   const IdsReplyKind kind = classify_ids_reply(ids_reply);
   DayIds day;
-  if (day.add_first_page(ids_to_read(kind, ids_reply))) read_later_pages(caller, order_date, day, false);
+  if (day.add_first_page(ids_to_read(kind, ids_reply)))
+    read_later_pages(caller, order_date, day, false);
   if (!window.alive()) return;
 
   const bool failed = is_failure(kind) || day.later_page_failed;
@@ -364,7 +356,8 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
   }
   // Backs off while the platform says the calls come too often, and no longer than that.
   if (caller.frequency_refused) {
-    session.set_ids_request_gap_ms(std::min(session.ids_request_gap_ms() * 2, kLongestIdsRequestGapMs));
+    session.set_ids_request_gap_ms(
+        std::min(session.ids_request_gap_ms() * 2, kLongestIdsRequestGapMs));
   } else if (!failed) {
     session.set_ids_request_gap_ms(kIdsRequestGapMs);
   }

@@ -2,10 +2,10 @@
 // The four workflows the buttons start, over the ports of shop/ports.h.
 //
 // Every workflow runs on a thread of its own (shop/jobs.h says what a click does while one
-// runs); none waits on the window's thread. Each reads the access token from the session whenever it builds a request.
-// A call that carries the token renews it first with the remembered login when it is about to
-// expire, and renews and goes once more when the platform refuses the token; one renewal runs
-// at a time, through Network::fetch_page like login, and logs "自动重新登陆成功" or
+// runs); none waits on the window's thread. Each reads the access token from the session whenever
+// it builds a request. A call that carries the token renews it first with the remembered login when
+// it is about to expire, and renews and goes once more when the platform refuses the token; one
+// renewal runs at a time, through Network::fetch_page like login, and logs "自动重新登陆成功" or
 // "自动重新登陆失败".
 
 #include <cstdint>

@@ -42,7 +42,8 @@ const Tables& tables() {
       if (end == std::u16string::npos) break;
       if (end == pos + 1) {
         const std::uint16_t u = units[pos];
-        const bool usable = u >= 0x80 && u != 0xFFFD && u != 0x30FB && !(u >= 0xF780 && u <= 0xF7FF);
+        const bool usable =
+            u >= 0x80 && u != 0xFFFD && u != 0x30FB && !(u >= 0xF780 && u <= 0xF7FF);
         if (usable && t->from_unicode[u] == 0) {  // the first pair of a unit wins
           t->to_unicode[code] = u;
           t->from_unicode[u] = code;

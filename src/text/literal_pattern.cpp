@@ -12,11 +12,21 @@ namespace {
 
 bool is_meta(char c) {
   switch (c) {
-    case '\\': case '.': case '*': case '+': case '?': case '(': case ')': case '[': case ']':
-    case '{': case '}': case '|': case '^': case '$':
-      return true;
-    default:
-      return false;
+    case '\\':
+    case '.':
+    case '*':
+    case '+':
+    case '?':
+    case '(':
+    case ')':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '|':
+    case '^':
+    case '$': return true;
+    default: return false;
   }
 }
 
@@ -28,15 +38,21 @@ bool read_literal(std::string_view p, std::size_t& i, std::string& out) {
     if (c == '\\') {
       if (i + 1 >= p.size()) return false;
       const char e = p[i + 1];
-      if (e == 'n') out.push_back('\n');
-      else if (e == 'r') out.push_back('\r');
-      else if (e == 't') out.push_back('\t');
-      else if (e == 'f') out.push_back('\f');
-      else if (e == 'v') out.push_back('\v');
+      if (e == 'n')
+        out.push_back('\n');
+      else if (e == 'r')
+        out.push_back('\r');
+      else if (e == 't')
+        out.push_back('\t');
+      else if (e == 'f')
+        out.push_back('\f');
+      else if (e == 'v')
+        out.push_back('\v');
       else if ((e >= '0' && e <= '9') || (e >= 'a' && e <= 'z') || (e >= 'A' && e <= 'Z') ||
                static_cast<unsigned char>(e) >= 0x80)
         return false;
-      else out.push_back(e);
+      else
+        out.push_back(e);
       i += 2;
     } else if (is_meta(c)) {
       break;
@@ -157,7 +173,8 @@ struct LiteralPattern::Run {
 
   bool literal_at(std::size_t at, const std::string& literal) const {
     if (literal.size() > subject.size() - at) return false;
-    if (pattern.case_sensitive_) return std::memcmp(subject.data() + at, literal.data(), literal.size()) == 0;
+    if (pattern.case_sensitive_)
+      return std::memcmp(subject.data() + at, literal.data(), literal.size()) == 0;
     for (std::size_t k = 0; k < literal.size(); ++k)
       if (ascii_lower(subject[at + k]) != literal[k]) return false;
     return true;
@@ -168,9 +185,12 @@ struct LiteralPattern::Run {
   std::size_t next_candidate(std::size_t at, const Literal& literal) const {
     const std::size_t from = at + literal.anchor;
     if (from >= subject.size()) return subject.size();
-    const void* hit = std::memchr(subject.data() + from, literal.text[literal.anchor], subject.size() - from);
-    return hit == nullptr ? subject.size()
-                          : static_cast<std::size_t>(static_cast<const char*>(hit) - subject.data()) - literal.anchor;
+    const void* hit =
+        std::memchr(subject.data() + from, literal.text[literal.anchor], subject.size() - from);
+    return hit == nullptr
+               ? subject.size()
+               : static_cast<std::size_t>(static_cast<const char*>(hit) - subject.data()) -
+                     literal.anchor;
   }
 
   // The next place to try after `at` failed. A jumping literal can only match where its first
@@ -217,7 +237,6 @@ struct LiteralPattern::Run {
       q = after(q, seg.literal);
     }
   }
-
 };
 
 bool LiteralPattern::find(std::string_view subject, bool global,
@@ -233,7 +252,8 @@ bool LiteralPattern::find(std::string_view subject, bool global,
     std::size_t end = 0;
     if (run.literal_at(at, first_.text) && run.match_from(0, at + first_.text.size(), end)) {
       spans.push_back({static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(end)});
-      for (std::size_t g = 0; g < groups_; ++g) spans.push_back({run.group_begin[g], run.group_end[g]});
+      for (std::size_t g = 0; g < groups_; ++g)
+        spans.push_back({run.group_begin[g], run.group_end[g]});
       if (!global) break;
       at = end;  // matches are never empty: the first literal is not
       continue;

@@ -75,7 +75,7 @@ std::wstring translate_pattern(std::wstring_view p) {
 
 struct regex_object::Engine {
   std::optional<detail::LiteralPattern> literal;  // the fast path, when the pattern allows it
-  boost::wregex expression;                        // otherwise the general engine
+  boost::wregex expression;                       // otherwise the general engine
 };
 
 namespace {
@@ -106,8 +106,8 @@ regex_object::~regex_object() {
 #endif
 }
 
-bool regex_object::create(std::string_view pattern, std::string_view subject,
-                          bool case_sensitive, bool multi_line, bool global, bool quote_token) {
+bool regex_object::create(std::string_view pattern, std::string_view subject, bool case_sensitive,
+                          bool multi_line, bool global, bool quote_token) {
   subject_.assign(subject);
   view_ = subject_;
   return run(pattern, case_sensitive, multi_line, global, quote_token);
@@ -121,8 +121,8 @@ bool regex_object::create_in_place(std::string_view pattern, std::string_view su
   return run(pattern, case_sensitive, multi_line, global, quote_token);
 }
 
-bool regex_object::run(std::string_view pattern, bool case_sensitive, bool multi_line,
-                       bool global, bool quote_token) {
+bool regex_object::run(std::string_view pattern, bool case_sensitive, bool multi_line, bool global,
+                       bool quote_token) {
   engine_.reset();
   spans_.clear();
   groups_ = 0;
@@ -167,8 +167,10 @@ bool regex_object::run(std::string_view pattern, bool case_sensitive, bool multi
     marks.clear();
     for (std::size_t g = 0; g < stride; ++g) {
       if (!m[static_cast<int>(g)].matched) continue;
-      marks.emplace_back(static_cast<std::size_t>(m[static_cast<int>(g)].first - wide.begin()), 2 * g);
-      marks.emplace_back(static_cast<std::size_t>(m[static_cast<int>(g)].second - wide.begin()), 2 * g + 1);
+      marks.emplace_back(static_cast<std::size_t>(m[static_cast<int>(g)].first - wide.begin()),
+                         2 * g);
+      marks.emplace_back(static_cast<std::size_t>(m[static_cast<int>(g)].second - wide.begin()),
+                         2 * g + 1);
     }
     std::sort(marks.begin(), marks.end());
     // Match starts never move backwards, so the cursor only ever walks forward from one.
@@ -219,8 +221,9 @@ std::string regex_object::replace(std::string_view replacement) const {
 int regex_object::match_count() const {
   if (groups_ + 1 == 0 || spans_.empty()) return 0;
   const std::size_t n = spans_.size() / (groups_ + 1);
-  return n > static_cast<std::size_t>(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
-                                                                        : static_cast<int>(n);
+  return n > static_cast<std::size_t>(std::numeric_limits<int>::max())
+             ? std::numeric_limits<int>::max()
+             : static_cast<int>(n);
 }
 
 const regex_object::Span* regex_object::span(int match_index, int group_index) const {

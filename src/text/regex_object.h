@@ -56,8 +56,8 @@ class regex_object {
   bool global_ = true;
   bool case_sensitive_ = false;
   bool multi_line_ = true;
-  std::size_t groups_ = 0;     // capture groups per match
-  std::vector<Span> spans_;    // (groups_ + 1) spans per match: the whole match, then each group
+  std::size_t groups_ = 0;   // capture groups per match
+  std::vector<Span> spans_;  // (groups_ + 1) spans per match: the whole match, then each group
 #ifdef _WIN32
   bool com_initialised_ = false;
 #endif

@@ -100,7 +100,8 @@ bool wait_for_object_responsively(void* handle, bool end_at_quit) {
 void responsive_wait_until(long long milliseconds, const std::function<bool()>& done) {
   // Short enough that a condition set by another thread is seen soon after.
   constexpr ULONGLONG kLookAgainMs = 10;
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(milliseconds > 0 ? milliseconds : 0);
+  const ULONGLONG deadline =
+      GetTickCount64() + static_cast<ULONGLONG>(milliseconds > 0 ? milliseconds : 0);
   bool quit = false;
   WPARAM quit_code = 0;
   for (;;) {

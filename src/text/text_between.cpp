@@ -46,9 +46,9 @@ std::vector<std::string_view> split(std::string_view text, std::string_view sepa
 
 std::size_t find_ignore_case(std::string_view text, std::string_view needle, std::size_t from) {
   if (from > text.size()) return std::string_view::npos;
-  auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                        needle.begin(), needle.end(),
-                        [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
+  auto it =
+      std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), needle.begin(),
+                  needle.end(), [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
   return it == text.end() && !needle.empty() ? std::string_view::npos
                                              : static_cast<std::size_t>(it - text.begin());
 }

@@ -39,8 +39,8 @@ BOOL CALLBACK note_visible_icon(HWND child, LPARAM found) {
   wchar_t name[16] = {};
   GetClassNameW(child, name, 16);
   const LONG style = GetWindowLongW(child, GWL_STYLE);
-  if (lstrcmpiW(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child) &&
-      send_message(child, STM_GETICON, 0, 0) != 0)
+  if (lstrcmpiW(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+      IsWindowVisible(child) && send_message(child, STM_GETICON, 0, 0) != 0)
     *reinterpret_cast<bool*>(found) = true;
   return TRUE;
 }
@@ -105,9 +105,7 @@ void click_tray_icon(HWND icon, UINT down, UINT up) {
   PostMessageW(icon, up, 0, MAKELPARAM(4, 4));
 }
 
-HWND open_menu_of(DWORD process) {
-  return find_top_window(process, L"#32768");
-}
+HWND open_menu_of(DWORD process) { return find_top_window(process, L"#32768"); }
 
 void broadcast_taskbar_created() {
   DWORD_PTR result = 0;
@@ -126,7 +124,8 @@ bool wait_until(const std::function<bool()>& condition, std::chrono::millisecond
 
 std::wstring utf16(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring units(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), units.data(), n);
   return units;
@@ -134,15 +133,16 @@ std::wstring utf16(const std::string& utf8) {
 
 std::string utf8(const std::wstring& units) {
   if (units.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), nullptr,
-                                    0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()),
+                                    nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), bytes.data(), n,
                       nullptr, nullptr);
   return bytes;
 }
 
-LRESULT send_message(HWND window, UINT message, WPARAM w, LPARAM l, std::chrono::milliseconds limit) {
+LRESULT send_message(HWND window, UINT message, WPARAM w, LPARAM l,
+                     std::chrono::milliseconds limit) {
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutW(window, message, w, l, SMTO_NORMAL, static_cast<UINT>(limit.count()),
                            &result)) {
@@ -158,7 +158,8 @@ LRESULT send_message(HWND window, UINT message, WPARAM w, LPARAM l, std::chrono:
 std::wstring text_of(HWND window) {
   const auto length = send_message(window, WM_GETTEXTLENGTH, 0, 0);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const auto copied = send_message(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const auto copied =
+      send_message(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(copied));
   return text;
 }
@@ -173,7 +174,8 @@ class AppProcess::RemoteBuffer {
  public:
   RemoteBuffer(HANDLE process, std::size_t size)
       : process_(process),
-        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+  }
   ~RemoteBuffer() {
     if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
   }
@@ -217,7 +219,8 @@ AppProcess::~AppProcess() {
 
 MessageBoxSeen AppProcess::message_box(std::chrono::milliseconds limit, HWND except) {
   MessageBoxSeen seen;
-  wait_until([&] { return (seen.box = find_top_window(id(), L"#32770", except)) != nullptr; }, limit);
+  wait_until([&] { return (seen.box = find_top_window(id(), L"#32770", except)) != nullptr; },
+             limit);
   if (seen.box == nullptr) return seen;
   // The text control of a message box has the id 0xFFFF on Windows and under Wine.
   wait_until([&] { return !(seen.text = text_of(GetDlgItem(seen.box, 0xFFFF))).empty(); }, 2s);
@@ -257,7 +260,8 @@ std::wstring AppProcess::cell(HWND list, int row, int column) const {
   item.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVITEMW)));
   item.cchTextMax = kChars;
   remote.write(0, &item, sizeof item);
-  const auto copied = send_message(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  const auto copied =
+      send_message(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at(0)));
   std::wstring text(static_cast<std::size_t>(copied), L'\0');
   remote.read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
   return text;
@@ -271,7 +275,8 @@ std::wstring AppProcess::column_title(HWND list, int column) const {
   column_info.pszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(LVCOLUMNW)));
   column_info.cchTextMax = kChars;
   remote.write(0, &column_info, sizeof column_info);
-  if (!send_message(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(remote.at(0)))) return {};
+  if (!send_message(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(remote.at(0))))
+    return {};
   std::wstring text(kChars, L'\0');
   remote.read(sizeof(LVCOLUMNW), text.data(), text.size() * sizeof(wchar_t));
   text.resize(wcsnlen(text.c_str(), kChars));
@@ -292,7 +297,8 @@ void AppProcess::select_row(HWND list, int row) const {
 }
 
 int AppProcess::selected_row(HWND list) const {
-  return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  return static_cast<int>(
+      SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void AppProcess::clear_selection(HWND list) const {
@@ -300,7 +306,8 @@ void AppProcess::clear_selection(HWND list) const {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED;
   remote.write(0, &item, sizeof item);
-  send_message(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
+  send_message(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+               reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
 void AppProcess::set_date(HWND picker, int year, int month, int day) const {
@@ -375,10 +382,12 @@ void type_text(const std::wstring& text) {
 }
 
 bool bring_to_front(HWND window) {
-  return wait_until([&] {
-    if (GetForegroundWindow() != window) SetForegroundWindow(window);
-    return GetForegroundWindow() == window;
-  }, 3s);
+  return wait_until(
+      [&] {
+        if (GetForegroundWindow() != window) SetForegroundWindow(window);
+        return GetForegroundWindow() == window;
+      },
+      3s);
 }
 
 HWND focused(HWND window) {
@@ -448,7 +457,8 @@ void empty_clipboard() {
   CloseClipboard();
 }
 
-std::chrono::duration<double, std::milli> answer_time(HWND window, std::chrono::milliseconds limit) {
+std::chrono::duration<double, std::milli> answer_time(HWND window,
+                                                      std::chrono::milliseconds limit) {
   const auto started = std::chrono::steady_clock::now();
   DWORD_PTR ignored = 0;
   if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(limit.count()),

@@ -143,9 +143,9 @@ inline constexpr Placed kMainPlaced[] = {
     {app::kLogFrame, 8, 400, 400, 144},         {app::kLogEdit, 24, 416, 368, 112},
 };
 inline constexpr Placed kExpressPlaced[] = {
-    {app::kExpressFrame, 8, 8, 288, 88},    {app::kCourierLabel, 40, 32, 48, 24},
-    {app::kCourierCombo, 88, 32, 120, -1},  {app::kTrackingLabel, 16, 56, 72, 24},
-    {app::kTrackingEdit, 88, 56, 120, 24},  {app::kConfirmButton, 216, 40, 56, 32},
+    {app::kExpressFrame, 8, 8, 288, 88},   {app::kCourierLabel, 40, 32, 48, 24},
+    {app::kCourierCombo, 88, 32, 120, -1}, {app::kTrackingLabel, 16, 56, 72, 24},
+    {app::kTrackingEdit, 88, 56, 120, 24}, {app::kConfirmButton, 216, 40, 56, 32},
 };
 
 // The notification area as Wine shows it without a desktop tray (Xvfb): a top-level window of

@@ -57,8 +57,9 @@ std::string sandbox(const std::string& path_and_query) {
 
 // A new order on `date` ("2030-3-7"); its order id.
 std::string add_order(const std::string& date, bool paid, const std::string& item_name_query) {
-  const std::string reply = sandbox("/sandbox/add-order?date=" + date + "&paid=" +
-                                    (paid ? "1" : "0") + "&quantity=2&item_name=" + item_name_query);
+  const std::string reply =
+      sandbox("/sandbox/add-order?date=" + date + "&paid=" + (paid ? "1" : "0") +
+              "&quantity=2&item_name=" + item_name_query);
   return text_between(reply, "\"order_id\":\"", "\"");
 }
 
@@ -106,7 +107,8 @@ class AppTest : public ::testing::Test {
     // There is no mydata.mdb beside the copy (and no Jet provider under Wine).
     const MessageBoxSeen database = app_->message_box();
     ASSERT_NE(database.box, nullptr) << "no database warning";
-    EXPECT_EQ(database.text, L"\u6570\u636e\u5e93\u6253\u5f00\u5931\u8d25\uff01");  // 数据库打开失败！
+    EXPECT_EQ(database.text,
+              L"\u6570\u636e\u5e93\u6253\u5f00\u5931\u8d25\uff01");  // 数据库打开失败！
     EXPECT_TRUE(database.has_icon);
     app_->dismiss(database);
     main_ = app_->top_window(kMainWindowClass);
@@ -123,14 +125,16 @@ class AppTest : public ::testing::Test {
   std::string log() const { return utf8(text_of(log_)); }
   bool log_ends_with(const std::string& tail) const {
     const std::string text = log();
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
   }
 
   void log_in(const std::string& secret = kSecret) {
     set_text(control(kAppKeyEdit), utf16(kAppKey));
     set_text(control(kSecretEdit), utf16(secret));
     click(control(kLoginButton));
-    const std::string outcome = secret == kSecret ? u8str(u8"登陆成功\r\n") : u8str(u8"登陆失败\r\n");
+    const std::string outcome =
+        secret == kSecret ? u8str(u8"登陆成功\r\n") : u8str(u8"登陆失败\r\n");
     ASSERT_TRUE(wait_until([&] { return log_ends_with(outcome); })) << log();
   }
 
@@ -183,10 +187,10 @@ TEST_F(AppTest, main_window_shows_every_control_where_the_layout_puts_it) {
   }
   EXPECT_EQ(text_of(control(kAppKeyLabel)), L"APPKEY\uff1a");
   EXPECT_EQ(text_of(control(kSecretLabel)), L"SECRET\uff1a");
-  EXPECT_EQ(text_of(control(kLoginButton)), L"\u767b\u9646");                  // 登陆
-  EXPECT_EQ(text_of(control(kFunctionFrame)), L"\u529f\u80fd\u533a");          // 功能区
+  EXPECT_EQ(text_of(control(kLoginButton)), L"\u767b\u9646");                    // 登陆
+  EXPECT_EQ(text_of(control(kFunctionFrame)), L"\u529f\u80fd\u533a");            // 功能区
   EXPECT_EQ(text_of(control(kFetchOrdersButton)), L"\u8ba2\u5355\u67e5\u8be2");  // 订单查询
-  EXPECT_EQ(text_of(control(kLogFrame)), L"\u5de5\u4f5c\u533a");               // 工作区
+  EXPECT_EQ(text_of(control(kLogFrame)), L"\u5de5\u4f5c\u533a");                 // 工作区
   EXPECT_EQ(text_of(log_), L"");
   EXPECT_FALSE(IsWindowEnabled(control(kAddCardButton)));
   EXPECT_TRUE(IsWindowEnabled(control(kLoginButton)));
@@ -194,9 +198,14 @@ TEST_F(AppTest, main_window_shows_every_control_where_the_layout_puts_it) {
   HWND tabs = control(kTabs);
   EXPECT_EQ(send_message(tabs, TCM_GETITEMCOUNT, 0, 0), 2);
 
-  const wchar_t* order_titles[] = {L"ID", L"\u8ba2\u5355\u53f7", L"\u9500\u91cf", L"\u5546\u54c1\u540d",
-                                   L"\u4ed8\u6b3e\u72b6\u6001", L"\u53d1\u8d27\u72b6\u6001",
-                                   L"\u4e70\u5bb6\u7559\u8a00", L"\u4e70\u5bb6\u5fae\u4fe1\u53f7"};
+  const wchar_t* order_titles[] = {L"ID",
+                                   L"\u8ba2\u5355\u53f7",
+                                   L"\u9500\u91cf",
+                                   L"\u5546\u54c1\u540d",
+                                   L"\u4ed8\u6b3e\u72b6\u6001",
+                                   L"\u53d1\u8d27\u72b6\u6001",
+                                   L"\u4e70\u5bb6\u7559\u8a00",
+                                   L"\u4e70\u5bb6\u5fae\u4fe1\u53f7"};
   const int order_widths[] = {40, 110, 40, 170, 60, 60, 60, 75};
   for (int column = 0; column < 8; ++column) {
     EXPECT_EQ(app_->column_title(orders_, column), order_titles[column]);
@@ -243,8 +252,9 @@ TEST_F(AppTest, retrieval_lists_every_order_of_the_day_and_an_empty_day_says_so)
   ASSERT_FALSE(first.empty());
   log_in();
   fetch_day(2030, 3, 7);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty(); }))
-      << app_->row_count(orders_);
+  ASSERT_TRUE(wait_until([&] {
+    return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty();
+  })) << app_->row_count(orders_);
   const std::string ids[] = {first, second, third};
   for (int row = 0; row < 3; ++row) {
     EXPECT_EQ(app_->cell(orders_, row, 0), std::to_wstring(row + 1));
@@ -258,7 +268,8 @@ TEST_F(AppTest, retrieval_lists_every_order_of_the_day_and_an_empty_day_says_so)
   screenshot(main_, L"main-window.bmp");
 
   fetch_day(2031, 1, 2);
-  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"2031-1-2暂时还没有订单\r\n")); })) << log();
+  EXPECT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"2031-1-2暂时还没有订单\r\n")); }))
+      << log();
   EXPECT_EQ(app_->row_count(orders_), 0);
 }
 
@@ -270,7 +281,8 @@ TEST_F(AppTest, monitoring_adds_an_order_once_it_is_paid_and_stops_on_the_stop_b
   Sleep(1500);
   EXPECT_EQ(app_->row_count(orders_), 0) << "an unpaid order is not listed";
   sandbox("/sandbox/pay?order_id=" + waiting);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
   EXPECT_EQ(app_->cell(orders_, 0, 0), L"1");
   EXPECT_EQ(utf8(app_->cell(orders_, 0, 1)), waiting);
   EXPECT_EQ(utf8(app_->cell(orders_, 0, 4)), u8str(u8"已付款"));
@@ -294,8 +306,9 @@ TEST_F(AppTest, a_lost_ids_request_and_a_refused_detail_are_reported_as_failures
   log_in();
   sandbox("/sandbox/drop-calls?count=1");
   fetch_day(2030, 6, 3);
-  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"获取2030-6-3订单失败：无法连接微店平台\r\n")); }))
-      << log();
+  ASSERT_TRUE(wait_until([&] {
+    return log_ends_with(u8str(u8"获取2030-6-3订单失败：无法连接微店平台\r\n"));
+  })) << log();
   EXPECT_EQ(log().find(u8str(u8"成功获取")), std::string::npos) << log();
   EXPECT_EQ(app_->row_count(orders_), 0);
 
@@ -305,16 +318,18 @@ TEST_F(AppTest, a_lost_ids_request_and_a_refused_detail_are_reported_as_failures
   fetch_day(2030, 6, 3);
   const std::string expected = u8str(u8"成功获取2030-6-3订单\r\n订单") + first +
                                u8str(u8"详情获取失败：订单详情暂时无法获取\r\n");
-  ASSERT_TRUE(wait_until([&] { return log_ends_with(expected) && app_->row_count(orders_) == 1 &&
-                                      !app_->cell(orders_, 0, 7).empty(); }))
-      << log();
+  ASSERT_TRUE(wait_until([&] {
+    return log_ends_with(expected) && app_->row_count(orders_) == 1 &&
+           !app_->cell(orders_, 0, 7).empty();
+  })) << log();
   EXPECT_EQ(app_->cell(orders_, 0, 0), L"1");
   EXPECT_EQ(utf8(app_->cell(orders_, 0, 1)), second);
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
   return count;
 }
 
@@ -346,14 +361,16 @@ TEST_F(AppTest, monitoring_renews_a_short_token_unseen_and_says_once_when_renewa
   ASSERT_TRUE(wait_until([&] { return occurrences(log(), renewed) >= 3; }, 80s)) << log();
   const double monitored = seconds_since(started);
   sandbox("/sandbox/pay?order_id=" + waiting);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
   const std::string calls = sandbox_log().substr(calls_before);
   EXPECT_EQ(occurrences(calls, "-> 10013"), 0u) << calls;
   EXPECT_EQ(log().find(u8str(u8"监控：获取订单失败")), std::string::npos) << log();
   const std::size_t ids_calls = occurrences(calls, "vdian.order.ids.get");
-  std::printf("[ figures  ] %.1f s of monitoring over three 20 s tokens: %zu token requests, %zu ids "
-              "requests (%.2f a second), none refused\n",
-              monitored, occurrences(calls, "GET /token"), ids_calls, ids_calls / monitored);
+  std::printf(
+      "[ figures  ] %.1f s of monitoring over three 20 s tokens: %zu token requests, %zu ids "
+      "requests (%.2f a second), none refused\n",
+      monitored, occurrences(calls, "GET /token"), ids_calls, ids_calls / monitored);
 
   // Renewal locked out: the expired token is refused, the renewal fails, and each is said once.
   sandbox("/sandbox/settings?refuse_tokens=1");
@@ -367,7 +384,9 @@ TEST_F(AppTest, monitoring_renews_a_short_token_unseen_and_says_once_when_renewa
   // 登陆 by hand still mends it; the running monitoring takes the new token.
   sandbox("/sandbox/settings?refuse_tokens=0");
   click(control(kLoginButton));
-  ASSERT_TRUE(wait_until([&] { return log().find(u8str(u8"监控：已恢复\r\n")) != std::string::npos; })) << log();
+  ASSERT_TRUE(wait_until([&] {
+    return log().find(u8str(u8"监控：已恢复\r\n")) != std::string::npos;
+  })) << log();
   click(control(kStopMonitorButton));
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
   EXPECT_EQ(occurrences(log(), failed), 1u) << log();
@@ -380,8 +399,10 @@ TEST_F(AppTest, a_busy_day_is_listed_whole_and_a_quiet_day_is_asked_for_once_a_s
   log_in();
   const auto started = std::chrono::steady_clock::now();
   fetch_day(2030, 8, 1);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 45 && !app_->cell(orders_, 44, 7).empty(); }, 90s))
-      << app_->row_count(orders_) << "\n" << log();
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 45 && !app_->cell(orders_, 44, 7).empty(); }, 90s))
+      << app_->row_count(orders_) << "\n"
+      << log();
   const double listed = seconds_since(started);
   for (int row = 0; row < 45; ++row) {
     EXPECT_EQ(app_->cell(orders_, row, 0), std::to_wstring(row + 1));
@@ -397,9 +418,11 @@ TEST_F(AppTest, a_busy_day_is_listed_whole_and_a_quiet_day_is_asked_for_once_a_s
   click(control(kStopMonitorButton));
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
   const double watched = seconds_since(watching);
-  const std::size_t asked = occurrences(sandbox_log().substr(calls_before), "\"order_date\":\"2031-2-3\"");
-  std::printf("[ figures  ] 45 orders over 3 pages listed in %.1f s; a quiet day asked %zu times in %.1f s\n",
-              listed, asked, watched);
+  const std::size_t asked =
+      occurrences(sandbox_log().substr(calls_before), "\"order_date\":\"2031-2-3\"");
+  std::printf(
+      "[ figures  ] 45 orders over 3 pages listed in %.1f s; a quiet day asked %zu times in %.1f s\n",
+      listed, asked, watched);
   EXPECT_GE(asked, 3u);
   EXPECT_LE(static_cast<double>(asked), watched + 1.0);
 }
@@ -437,10 +460,12 @@ TEST_F(AppTest, the_tray_icon_comes_with_monitoring_and_goes_with_the_stop_and_w
   ASSERT_TRUE(wait_until([&] { return new_tray_icon(before) != nullptr; }));
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(15000)), 0);
-  EXPECT_TRUE(wait_until([&] { return icons() == before.size(); }, 3s)) << "the icon outlived the program";
+  EXPECT_TRUE(wait_until([&] { return icons() == before.size(); }, 3s))
+      << "the icon outlived the program";
 }
 
-TEST_F(AppTest, a_notice_comes_only_while_the_window_is_not_in_front_and_the_icon_brings_the_window_back) {
+TEST_F(AppTest,
+       a_notice_comes_only_while_the_window_is_not_in_front_and_the_icon_brings_the_window_back) {
   const std::string first = add_order("2030-4-12", false, kSoapQuery);
   const std::string second = add_order("2030-4-12", false, kSoapQuery);
   const std::vector<HWND> before = tray_icon_windows();
@@ -464,7 +489,8 @@ TEST_F(AppTest, a_notice_comes_only_while_the_window_is_not_in_front_and_the_ico
   sandbox("/sandbox/pay?order_id=" + second);
   ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2; }));
   HWND notice = nullptr;
-  EXPECT_TRUE(wait_until([&] { return (notice = visible_notice()) != nullptr; }, 8s)) << "no notice";
+  EXPECT_TRUE(wait_until([&] { return (notice = visible_notice()) != nullptr; }, 8s))
+      << "no notice";
   // The whole screen: the notice, the window in front and the main window behind it.
   if (notice != nullptr) screenshot(GetDesktopWindow(), L"new-order-notice.bmp");
 
@@ -478,12 +504,14 @@ TEST_F(AppTest, a_notice_comes_only_while_the_window_is_not_in_front_and_the_ico
   ShowWindow(main_, SW_MINIMIZE);
   ASSERT_TRUE(wait_until([&] { return IsIconic(main_) != FALSE; }, 3s));
   click_tray_icon(icon);
-  EXPECT_TRUE(wait_until([&] { return IsIconic(main_) == FALSE && GetForegroundWindow() == main_; }, 5s));
+  EXPECT_TRUE(
+      wait_until([&] { return IsIconic(main_) == FALSE && GetForegroundWindow() == main_; }, 5s));
   DestroyWindow(other);
   click(control(kStopMonitorButton));
 }
 
-TEST_F(AppTest, a_right_click_on_the_icon_opens_its_menu_and_exit_ends_the_program_as_closing_does) {
+TEST_F(AppTest,
+       a_right_click_on_the_icon_opens_its_menu_and_exit_ends_the_program_as_closing_does) {
   const std::vector<HWND> before = tray_icon_windows();
   log_in();
   app_->set_date(control(kDatePicker), 2030, 4, 13);
@@ -518,7 +546,8 @@ TEST_F(SlowPlatformTest, the_window_answers_during_slow_monitoring_and_a_slow_de
   const std::string paid = add_order("2030-9-1", true, kSoapQuery);
   log_in();
   fetch_day(2030, 9, 1);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
   print_figures("idle", measure_answer_times(main_, 2s));
 
   slow_down(2000);
@@ -565,16 +594,19 @@ TEST_F(SlowPlatformTest, closing_during_slow_monitoring_ends_the_program_at_once
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(app_->exit_code(15s), 0);
   const auto took = std::chrono::steady_clock::now() - closed;
-  std::printf("closed during a 10-s exchange: the program ended after %lld ms\n",
-              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  std::printf(
+      "closed during a 10-s exchange: the program ended after %lld ms\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
   EXPECT_LT(took, 8s) << "the program waited for the exchange";
 }
 
-TEST_F(SlowPlatformTest, closing_during_a_slow_delivery_still_records_it_and_ends_with_exit_code_0) {
+TEST_F(SlowPlatformTest,
+       closing_during_a_slow_delivery_still_records_it_and_ends_with_exit_code_0) {
   const std::string id = add_order("2030-9-3", true, kSoapQuery);
   log_in();
   fetch_day(2030, 9, 3);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }));
   write_file(folder_ + kRecordFile, "");
   app_->select_row(orders_, 0);
   click(control(kDeliverButton));
@@ -604,7 +636,8 @@ class SlowJobsTest : public SlowPlatformTest {
     id_ = add_order("2030-9-" + std::to_string(day), true, kSoapQuery);
     log_in();
     fetch_day(2030, 9, day);
-    if (!wait_until([&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }))
+    if (!wait_until(
+            [&] { return app_->row_count(orders_) == 1 && !app_->cell(orders_, 0, 7).empty(); }))
       return nullptr;
     write_file(folder_ + kRecordFile, "");
     app_->select_row(orders_, 0);
@@ -636,12 +669,14 @@ TEST_F(SlowJobsTest, a_second_confirm_or_enter_during_a_delivery_ships_nothing_m
   ASSERT_NE(express, nullptr);
   HWND confirm = GetDlgItem(express, kConfirmButton);
   click(confirm);
-  EXPECT_TRUE(wait_until([&] { return !IsWindowEnabled(confirm); }, 2s)) << "确定 is disabled while out";
+  EXPECT_TRUE(wait_until([&] { return !IsWindowEnabled(confirm); }, 2s))
+      << "确定 is disabled while out";
   click(confirm);
   ASSERT_TRUE(bring_to_front(express));
   press({VK_RETURN});
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); }, 20s)) << log();
-  EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(confirm) != FALSE; }, 2s)) << "and enabled again";
+  EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(confirm) != FALSE; }, 2s))
+      << "and enabled again";
   Sleep(3000);  // time for a second exchange, had one gone out
   EXPECT_EQ(count_in_log(u8str(u8"发货成功\r\n")), 1);
   EXPECT_EQ(count_in_log(u8str(u8"发货失败\r\n")), 0) << log();
@@ -657,8 +692,11 @@ TEST_F(SlowJobsTest, starting_monitoring_during_a_delivery_holds_back_nothing) {
   click(GetDlgItem(express, kConfirmButton));
   Sleep(300);
   click(control(kStartMonitorButton));
-  ASSERT_TRUE(wait_until([&] { return log().find(u8str(u8"发货成功\r\n")) != std::string::npos; }, 15s)) << log();
-  std::printf("delivery during monitoring: its outcome shown %.1f s after 确定\n", seconds_since(confirmed));
+  ASSERT_TRUE(
+      wait_until([&] { return log().find(u8str(u8"发货成功\r\n")) != std::string::npos; }, 15s))
+      << log();
+  std::printf("delivery during monitoring: its outcome shown %.1f s after 确定\n",
+              seconds_since(confirmed));
   EXPECT_EQ(read_file(folder_ + kRecordFile), id_ + "|2\r\n");
   EXPECT_EQ(app_->row_count(deliveries_), 1);
   EXPECT_EQ(log().find(u8str(u8"停止监控\r\n")), std::string::npos) << "monitoring still runs";
@@ -677,8 +715,9 @@ TEST_F(SlowJobsTest, listing_a_day_during_monitoring_lists_each_order_once_in_or
   for (int i = 0; i < 2; ++i) add_order("2030-9-6", true, kSoapQuery);
   click(control(kStartMonitorButton));  // a second start: nothing
   click(control(kFetchOrdersButton));
-  click(control(kFetchOrdersButton));   // and a second listing takes over from the first
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 5 && !app_->cell(orders_, 4, 7).empty(); }, 40s))
+  click(control(kFetchOrdersButton));  // and a second listing takes over from the first
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 5 && !app_->cell(orders_, 4, 7).empty(); }, 40s))
       << log();
   Sleep(2000);  // monitoring's next passes add nothing
   ASSERT_EQ(app_->row_count(orders_), 5);
@@ -733,12 +772,14 @@ TEST_F(AppTest, tab_walks_the_main_window_in_order_and_enter_in_a_login_field_lo
 
   // Ctrl+Tab turns the pages, and Tab then reaches the list in view.
   press({VK_CONTROL, VK_TAB});
-  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
+  EXPECT_TRUE(
+      wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
   EXPECT_EQ(send_message(control(kTabs), TCM_GETCURSEL, 0, 0), 1);
   press({VK_SHIFT, VK_TAB});
   EXPECT_EQ(wait_for_focus(main_, kDeliveryList), kDeliveryList);
   press({VK_CONTROL, VK_SHIFT, VK_TAB});
-  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(orders_) && !IsWindowVisible(deliveries_); }));
+  EXPECT_TRUE(
+      wait_until([&] { return IsWindowVisible(orders_) && !IsWindowVisible(deliveries_); }));
   EXPECT_EQ(wait_for_focus(main_, kOrderList), kOrderList) << "the focus follows the page";
 
   // Esc does nothing in the main window; Enter in SECRET logs in.
@@ -765,7 +806,8 @@ TEST_F(AppTest, ctrl_a_selects_a_whole_box_and_the_focus_comes_back_after_anothe
   send_message(control(kSecretEdit), EM_SETSEL, 2, 2);
   press({VK_CONTROL, 'A'});
   DWORD start = 1, end = 0;
-  send_message(control(kSecretEdit), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  send_message(control(kSecretEdit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, 7u);
   EXPECT_EQ(text_of(control(kSecretEdit)), L"abc def") << "no control character typed";
@@ -796,7 +838,8 @@ class DeliveryTest : public AppTest {
     ids_[1] = add_order("2030-5-" + std::to_string(day_), true, kSoapQuery);
     log_in();
     fetch_day(2030, 5, day_);
-    ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+    ASSERT_TRUE(wait_until(
+        [&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
   }
 
   HWND open_express(int row) {
@@ -897,9 +940,10 @@ TEST_F(DeliveryTest, courier_delivery_lists_the_row_and_appends_to_an_existing_r
   EXPECT_EQ(utf8(box.text), u8str(u8"请输入快递单号"));
   EXPECT_FALSE(box.has_icon);
   app_->dismiss(box);
-  EXPECT_TRUE(wait_until([&] { return log() == u8str(u8"登陆成功\r\n成功获取2030-5-") + std::to_string(day_) +
-                                                   u8str(u8"订单\r\n发货失败\r\n发货失败\r\n"); }))
-      << log();
+  EXPECT_TRUE(wait_until([&] {
+    return log() == u8str(u8"登陆成功\r\n成功获取2030-5-") + std::to_string(day_) +
+                        u8str(u8"订单\r\n发货失败\r\n发货失败\r\n");
+  })) << log();
   EXPECT_EQ(delivery_of(ids_[0]), "");
 
   set_text(GetDlgItem(express, kTrackingEdit), L"SF1234567");
@@ -937,7 +981,8 @@ TEST_F(DeliveryTest, courier_delivery_lists_the_row_and_appends_to_an_existing_r
   HWND tabs = control(kTabs);
   PostMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 10));
   PostMessageW(tabs, WM_LBUTTONUP, 0, MAKELPARAM(100, 10));
-  EXPECT_TRUE(wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
+  EXPECT_TRUE(
+      wait_until([&] { return IsWindowVisible(deliveries_) && !IsWindowVisible(orders_); }));
   EXPECT_EQ(send_message(tabs, TCM_GETCURSEL, 0, 0), 1);
   screenshot(main_, L"main-window-deliveries.bmp");
 }
@@ -971,7 +1016,8 @@ TEST_F(DeliveryTest, the_express_window_works_from_the_keyboard) {
   ASSERT_TRUE(bring_to_front(express));
   EXPECT_EQ(wait_for_focus(express, kCourierCombo), kCourierCombo);
   press({VK_TAB});
-  EXPECT_EQ(wait_for_focus(express, kConfirmButton), kConfirmButton) << "the disabled box is skipped";
+  EXPECT_EQ(wait_for_focus(express, kConfirmButton), kConfirmButton)
+      << "the disabled box is skipped";
   press({VK_SHIFT, VK_TAB});
   EXPECT_EQ(wait_for_focus(express, kCourierCombo), kCourierCombo);
   app_->choose_entry(GetDlgItem(express, kCourierCombo), 1);
@@ -1007,15 +1053,21 @@ TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_t
   ASSERT_TRUE(tab_to(kOrderList));
   empty_clipboard();
   press({VK_CONTROL, 'C'});
-  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row0); }, 3s)) << utf8(clipboard_text());
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row0); }, 3s))
+      << utf8(clipboard_text());
 
   // A right-click on the second row selects it, then 复制订单号.
   const RECT second = app_->row_rect(orders_, 1);
   right_click(orders_, POINT{(second.left + second.right) / 2, (second.top + second.bottom) / 2});
-  EXPECT_TRUE(wait_until([&] { return send_message(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1; }, 2s));
+  EXPECT_TRUE(wait_until(
+      [&] {
+        return send_message(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == 1;
+      },
+      2s));
   press({VK_DOWN});
   press({VK_RETURN});
-  EXPECT_TRUE(wait_until([&] { return clipboard_text() == row1[1]; }, 3s)) << utf8(clipboard_text());
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == row1[1]; }, 3s))
+      << utf8(clipboard_text());
   EXPECT_EQ(row1[1].size(), 13u);
 
   // The menu key: 复制整行 of the selected row.
@@ -1023,7 +1075,8 @@ TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_t
   press({VK_DOWN});
   press({VK_DOWN});
   press({VK_RETURN});
-  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row1); }, 3s)) << utf8(clipboard_text());
+  EXPECT_TRUE(wait_until([&] { return clipboard_text() == joined(row1); }, 3s))
+      << utf8(clipboard_text());
 
   // Shift+F10: 复制全部 (above 导出…), the titles first; the HTML table keeps every cell as text.
   press({VK_SHIFT, VK_F10});
@@ -1031,12 +1084,16 @@ TEST_F(DeliveryTest, rows_are_copied_with_ctrl_c_and_the_menu_as_text_and_as_a_t
   press({VK_UP});
   press({VK_RETURN});
   std::wstring titles;
-  for (int column = 0; column < 8; ++column) titles += (column ? L"\t" : L"") + app_->column_title(orders_, column);
-  EXPECT_TRUE(wait_until([&] { return clipboard_text() == titles + L"\r\n" + joined(row0) + joined(row1); }, 3s))
+  for (int column = 0; column < 8; ++column)
+    titles += (column ? L"\t" : L"") + app_->column_title(orders_, column);
+  EXPECT_TRUE(wait_until(
+      [&] { return clipboard_text() == titles + L"\r\n" + joined(row0) + joined(row1); }, 3s))
       << utf8(clipboard_text());
   const std::string html = clipboard_html();
   EXPECT_EQ(html.rfind("Version:0.9\r\n", 0), 0u) << html;
-  EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>" + ids_[1] + "</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>" + ids_[1] + "</td>"),
+            std::string::npos)
+      << html;
   EXPECT_NE(html.find(u8str(u8"买家微信号")), std::string::npos) << html;
   // Nothing the workflows read has changed: the second row is still the one selected.
   EXPECT_EQ(send_message(orders_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
@@ -1078,13 +1135,16 @@ int files_starting(const std::wstring& folder, const std::wstring& start) {
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW((folder + L"\\" + start + L"*").c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return 0;
-  do ++count; while (FindNextFileW(find, &found));
+  do ++count;
+  while (FindNextFileW(find, &found));
   FindClose(find);
   return count;
 }
 
-TEST_F(DeliveryTest, export_writes_both_formats_through_save_as_and_a_locked_target_stays_as_it_was) {
-  const std::wstring proposed = L"\u8ba2\u5355 2030-5-" + std::to_wstring(day_) + L".xlsx";  // 订单 …
+TEST_F(DeliveryTest,
+       export_writes_both_formats_through_save_as_and_a_locked_target_stays_as_it_was) {
+  const std::wstring proposed =
+      L"\u8ba2\u5355 2030-5-" + std::to_wstring(day_) + L".xlsx";  // 订单 …
   const std::wstring workbook = folder_ + L"\\orders.xlsx";
   const std::wstring csv = folder_ + L"\\orders.csv";
   // From an earlier run: the dialog would ask before replacing them.
@@ -1114,7 +1174,8 @@ TEST_F(DeliveryTest, export_writes_both_formats_through_save_as_and_a_locked_tar
   ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(csv)); })) << log();
   const std::string text = read_file(csv);
   std::string titles;
-  for (int column = 0; column < 8; ++column) titles += (column ? "," : "") + utf8(app_->column_title(orders_, column));
+  for (int column = 0; column < 8; ++column)
+    titles += (column ? "," : "") + utf8(app_->column_title(orders_, column));
   EXPECT_EQ(text.rfind("\xEF\xBB\xBF" + titles + "\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("\r\n1," + ids_[0] + ","), std::string::npos) << text;
   EXPECT_NE(text.find("\r\n2," + ids_[1] + ","), std::string::npos) << text;
@@ -1131,13 +1192,17 @@ TEST_F(DeliveryTest, export_writes_both_formats_through_save_as_and_a_locked_tar
   MessageBoxSeen refused;
   for (int box = 0; box < 2 && refused.box == nullptr; ++box) {
     const MessageBoxSeen seen = app_->message_box(10s, IsWindow(dialog) ? dialog : nullptr);
-    if (seen.text.rfind(csv + L"\r\n\r\n", 0) == 0) refused = seen;
-    else if (seen.box != nullptr) PostMessageW(seen.box, WM_COMMAND, IDYES, 0);
-    if (seen.box != nullptr) wait_until([&] { return !IsWindow(seen.box) || refused.box != nullptr; }, 3s);
+    if (seen.text.rfind(csv + L"\r\n\r\n", 0) == 0)
+      refused = seen;
+    else if (seen.box != nullptr)
+      PostMessageW(seen.box, WM_COMMAND, IDYES, 0);
+    if (seen.box != nullptr)
+      wait_until([&] { return !IsWindow(seen.box) || refused.box != nullptr; }, 3s);
   }
   ASSERT_NE(refused.box, nullptr);
   EXPECT_EQ(refused.text.rfind(csv + L"\r\n\r\n", 0), 0u) << utf8(refused.text);
-  EXPECT_TRUE(refused.text.find(utf16(system_reason(ERROR_SHARING_VIOLATION))) != std::wstring::npos ||
+  EXPECT_TRUE(refused.text.find(utf16(system_reason(ERROR_SHARING_VIOLATION))) !=
+                  std::wstring::npos ||
               refused.text.find(utf16(system_reason(ERROR_ACCESS_DENIED))) != std::wstring::npos)
       << utf8(refused.text);
   EXPECT_TRUE(refused.has_icon);
@@ -1153,8 +1218,8 @@ class LockedRecordFileTest : public DeliveryTest {
  protected:
   void before_start() override {
     write_file(folder_ + kRecordFile, "kept\r\n");
-    holder_ = CreateFileW((folder_ + kRecordFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                          nullptr);
+    holder_ = CreateFileW((folder_ + kRecordFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                          0, nullptr);
     ASSERT_NE(holder_, INVALID_HANDLE_VALUE);
   }
   void TearDown() override { release(); }
@@ -1165,10 +1230,12 @@ class LockedRecordFileTest : public DeliveryTest {
   HANDLE holder_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(LockedRecordFileTest, a_record_file_that_takes_no_line_is_told_at_start_and_after_the_delivery) {
+TEST_F(LockedRecordFileTest,
+       a_record_file_that_takes_no_line_is_told_at_start_and_after_the_delivery) {
   const std::string failed =
       u8str(u8"发货记录写入失败：") + system_reason(ERROR_SHARING_VIOLATION) + "\r\n";
-  EXPECT_EQ(log().rfind(failed + u8str(u8"登陆成功\r\n"), 0), 0u) << "told once, before anything else: " << log();
+  EXPECT_EQ(log().rfind(failed + u8str(u8"登陆成功\r\n"), 0), 0u)
+      << "told once, before anything else: " << log();
 
   HWND express = open_express(0);
   ASSERT_NE(express, nullptr);
@@ -1223,14 +1290,16 @@ bool is_platform_url(const std::string& url) {
 
 // Every file under `folder`, links not followed: Wine links the profile's Desktop and Documents
 // to the Unix home, and Windows has junctions of its own there.
-void each_file(const std::wstring& folder, bool recursive,
-               const std::function<void(const std::wstring& path, const std::wstring& name)>& visit) {
+void each_file(
+    const std::wstring& folder, bool recursive,
+    const std::function<void(const std::wstring& path, const std::wstring& name)>& visit) {
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;
-    if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      continue;
     const std::wstring path = folder + L"\\" + name;
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       visit(path, name);
@@ -1242,15 +1311,17 @@ void each_file(const std::wstring& folder, bool recursive,
 }
 
 std::string whole_file(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   LARGE_INTEGER size{};
   std::string bytes;
   if (GetFileSizeEx(file, &size) && size.QuadPart < (256 << 20)) {
     bytes.resize(static_cast<std::size_t>(size.QuadPart));
     DWORD read = 0;
-    if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    if (!bytes.empty())
+      ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
     bytes.resize(read);
   }
   CloseHandle(file);
@@ -1288,11 +1359,13 @@ TEST_F(NothingKeptTest, no_secret_token_or_order_stays_in_the_url_cache_or_the_p
   log_in(wrong_secret);
   log_in();
   fetch_day(2030, 8, 12);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 2 && !app_->cell(orders_, 1, 7).empty(); }));
   click(control(kStartMonitorButton));
   const std::string watched = add_order("2030-8-12", true, kSoapQuery);
-  ASSERT_TRUE(wait_until([&] { return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty(); }))
-      << log();
+  ASSERT_TRUE(wait_until([&] {
+    return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty();
+  })) << log();
   click(control(kStopMonitorButton));
   ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"停止监控\r\n")); })) << log();
   // The token runs out: the next retrieval logs in again with the remembered secret.
@@ -1329,21 +1402,24 @@ TEST_F(NothingKeptTest, no_secret_token_or_order_stays_in_the_url_cache_or_the_p
   // registry's hives, read whole.
   const std::wstring profile = environment(L"USERPROFILE");
   ASSERT_FALSE(profile.empty());
-  std::vector<std::pair<std::wstring, bool>> roots = {{profile.substr(0, profile.find_last_of(L'\\')), true}};
+  std::vector<std::pair<std::wstring, bool>> roots = {
+      {profile.substr(0, profile.find_last_of(L'\\')), true}};
   if (const std::wstring prefix = environment(L"WINEPREFIX"); !prefix.empty())
     roots.emplace_back(windows_path(utf8(prefix)), false);
   std::size_t files = 0, cache_files = 0;
   for (const auto& [root, recursive] : roots) {
     each_file(root, recursive, [&](const std::wstring& path, const std::wstring& name) {
       ++files;
-      if (path.find(L"\\INetCache\\") != std::wstring::npos && name != L"index.dat" && name != L"desktop.ini") {
+      if (path.find(L"\\INetCache\\") != std::wstring::npos && name != L"index.dat" &&
+          name != L"desktop.ini") {
         ++cache_files;
         if (name.rfind(L"api[", 0) == 0 || name.rfind(L"token[", 0) == 0)
           ADD_FAILURE() << "the cache keeps a body as " << utf8(path);
       }
       const std::string bytes = whole_file(path);
       for (const std::string& needle : needles) {
-        if (bytes.find(needle) != std::string::npos || bytes.find(utf16le_bytes(needle)) != std::string::npos)
+        if (bytes.find(needle) != std::string::npos ||
+            bytes.find(utf16le_bytes(needle)) != std::string::npos)
           ADD_FAILURE() << utf8(path) << " holds " << needle;
       }
     });

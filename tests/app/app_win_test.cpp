@@ -4,13 +4,13 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <imm.h>
 #include <gtest/gtest.h>
+#include <imm.h>
 
 #include <atomic>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 #include <thread>
@@ -23,10 +23,10 @@
 #include "app/main_window_win.h"
 #include "app/platform_win.h"
 #include "app/report_list_win.h"
+#include "app/screen_scale.h"
 #include "app/win32_support_win.h"
 #include "app/window_thread_win.h"
 #include "app_driver_win.h"
-#include "app/screen_scale.h"
 #include "test_support.h"
 
 namespace quillmere::app {
@@ -99,10 +99,12 @@ TEST(window_thread, a_worker_call_runs_on_the_window_thread_and_yields_its_resul
   DWORD ran_on = 0;
   int result = 0;
   std::thread worker([&] {
-    result = host.thread.call([&] {
-      ran_on = GetCurrentThreadId();
-      return 42;
-    }, -1);
+    result = host.thread.call(
+        [&] {
+          ran_on = GetCurrentThreadId();
+          return 42;
+        },
+        -1);
     done = true;
   });
   host.pump_until(done);
@@ -117,7 +119,13 @@ TEST(window_thread, after_the_window_is_gone_calls_do_nothing_and_yield_the_fall
   EXPECT_FALSE(host.thread.alive());
   bool ran = false;
   std::thread worker([&] {
-    EXPECT_EQ(host.thread.call([&] { ran = true; return 1; }, -1), -1);
+    EXPECT_EQ(host.thread.call(
+                  [&] {
+                    ran = true;
+                    return 1;
+                  },
+                  -1),
+              -1);
   });
   worker.join();
   EXPECT_FALSE(ran);
@@ -131,7 +139,8 @@ TEST(window_thread, after_the_window_is_gone_calls_do_nothing_and_yield_the_fall
 
 TEST(ascii_fields, open_no_input_method) {
   HostWindow host;
-  HWND edit = CreateWindowW(L"Edit", L"", WS_CHILD, 0, 0, 50, 20, host.window, nullptr, nullptr, nullptr);
+  HWND edit =
+      CreateWindowW(L"Edit", L"", WS_CHILD, 0, 0, 50, 20, host.window, nullptr, nullptr, nullptr);
   refuse_input_method(edit);
   EXPECT_EQ(ImmGetContext(edit), nullptr);
   DestroyWindow(edit);
@@ -207,7 +216,9 @@ class RecordingAttention final : public Attention {
   int sounds = 0;
   DWORD flashed_on = 0;
 
-  HWND foreground_window() override { return pretend ? pretend_foreground : Attention::foreground_window(); }
+  HWND foreground_window() override {
+    return pretend ? pretend_foreground : Attention::foreground_window();
+  }
   void flash_taskbar_button(HWND window) override {
     flashed.push_back(window);
     flashed_on = GetCurrentThreadId();
@@ -292,8 +303,8 @@ class RecordFileTest : public ::testing::Test {
   void TearDown() override { DeleteFileW(path_.c_str()); }
 
   std::string contents() const {
-    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr));
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
     if (!file.valid()) return "<missing>";
     std::string bytes(4096, '\0');
     DWORD read = 0;
@@ -351,7 +362,8 @@ TEST_F(RecordFileTest, a_file_held_open_without_sharing_fails_with_the_systems_r
   shop::RecordResult checked;
   {
     // An editor that locks the file it has open.
-    FileHandle holder(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle holder(
+        CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.valid());
     appended = record.append_if_exists("123|2\r\n");
     checked = record.check_appendable();
@@ -485,8 +497,8 @@ int icon_width(HWND window, WPARAM which) {
 // Every control where the design puts it at `dpi`, lettered at 12 pixels scaled; the client
 // area holds the content (96-DPI figures), and the outer size is `outer` (pixels) grown by the
 // client area's shortfall only.
-void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SIZE content,
-                     int dpi, const char* which) {
+void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SIZE content, int dpi,
+                     const char* which) {
   std::string measured;
   for (const Placed& p : placed) {
     const RECT rect = quillmere::testing::client_rect_of(window, GetDlgItem(window, p.id));
@@ -496,7 +508,8 @@ void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SI
     measured += line;
     EXPECT_EQ(rect.left, at(p.left, dpi)) << which << " control " << p.id << " at " << dpi;
     EXPECT_EQ(rect.top, at(p.top, dpi)) << which << " control " << p.id << " at " << dpi;
-    EXPECT_EQ(rect.right - rect.left, at(p.width, dpi)) << which << " control " << p.id << " at " << dpi;
+    EXPECT_EQ(rect.right - rect.left, at(p.width, dpi))
+        << which << " control " << p.id << " at " << dpi;
     if (p.height >= 0) {
       EXPECT_EQ(rect.bottom - rect.top, at(p.height, dpi))
           << which << " control " << p.id << " at " << dpi;
@@ -506,10 +519,11 @@ void expect_laid_out(HWND window, std::span<const Placed> placed, SIZE outer, SI
   RECT client{};
   GetClientRect(window, &client);
   const RECT frame = outer_rect(window);
-  std::printf("%s window at %d DPI: outer %ldx%ld, client %ldx%ld; controls (id:(left,top) "
-              "width x height):%s\n",
-              which, dpi, frame.right - frame.left, frame.bottom - frame.top, client.right,
-              client.bottom, measured.c_str());
+  std::printf(
+      "%s window at %d DPI: outer %ldx%ld, client %ldx%ld; controls (id:(left,top) "
+      "width x height):%s\n",
+      which, dpi, frame.right - frame.left, frame.bottom - frame.top, client.right, client.bottom,
+      measured.c_str());
   const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
   EXPECT_GE(client.right, at(content.cx, dpi)) << which;
   EXPECT_GE(client.bottom, at(content.cy, dpi)) << which;
@@ -645,7 +659,8 @@ TEST_F(ScaledWindows, the_main_window_is_laid_out_lettered_and_sized_for_the_scr
   screenshot(main_, L"main-window-scaled.bmp");
 }
 
-TEST_F(ScaledWindows, the_express_window_is_scaled_and_opens_the_scaled_offset_below_the_main_window) {
+TEST_F(ScaledWindows,
+       the_express_window_is_scaled_and_opens_the_scaled_offset_below_the_main_window) {
   HWND express = open_express_window();
   ASSERT_NE(express, nullptr);
   expect_laid_out(express, kExpressPlaced, {at(307, dpi_), at(132, dpi_)}, {296, 96}, dpi_,
@@ -675,7 +690,8 @@ TEST_F(ScaledWindows, a_change_of_screen_scale_lays_both_windows_out_anew) {
                          MulDiv(now.bottom - now.top, other, dpi_)};
     RECT suggested{now.left + 10, now.top + 20, now.left + 10 + suggested_size[i].cx,
                    now.top + 20 + suggested_size[i].cy};
-    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(other, other),
+                 reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(outer_rect(window).left, suggested.left);
     EXPECT_EQ(outer_rect(window).top, suggested.top);
   }
@@ -693,7 +709,8 @@ TEST_F(ScaledWindows, a_change_of_screen_scale_lays_both_windows_out_anew) {
 TEST(screen_scale, the_portable_rounding_is_windows_muldiv) {
   for (int dpi : {72, 96, 120, 144, 168, 192, 240, 288}) {
     for (int pixels = -700; pixels <= 1400; ++pixels)
-      ASSERT_EQ(shop::scale_to_dpi(pixels, dpi), MulDiv(pixels, dpi, 96)) << pixels << " at " << dpi;
+      ASSERT_EQ(shop::scale_to_dpi(pixels, dpi), MulDiv(pixels, dpi, 96))
+          << pixels << " at " << dpi;
   }
 }
 

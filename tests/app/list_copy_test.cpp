@@ -32,7 +32,8 @@ TEST(list_copy, each_scope_takes_its_cells) {
 
 TEST(list_copy, without_a_selected_row_only_all_copies_anything) {
   for (int selected : {-1, 2, -7}) {
-    EXPECT_TRUE(cells_to_copy(CopyScope::order_id, kTitles, kRows, selected).rows.empty()) << selected;
+    EXPECT_TRUE(cells_to_copy(CopyScope::order_id, kTitles, kRows, selected).rows.empty())
+        << selected;
     EXPECT_TRUE(cells_to_copy(CopyScope::row, kTitles, kRows, selected).rows.empty()) << selected;
   }
   EXPECT_EQ(plain_text(cells_to_copy(CopyScope::row, kTitles, kRows, -1)), "");
@@ -42,7 +43,8 @@ TEST(list_copy, without_a_selected_row_only_all_copies_anything) {
 
 TEST(list_copy, plain_text_has_tabs_between_cells_and_crlf_after_every_row_but_a_single_value) {
   EXPECT_EQ(plain_text(cells_to_copy(CopyScope::order_id, kTitles, kRows, 0)), "7203011234567");
-  EXPECT_EQ(plain_text(cells_to_copy(CopyScope::row, kTitles, kRows, 0)), "1\t7203011234567\t2\r\n");
+  EXPECT_EQ(plain_text(cells_to_copy(CopyScope::row, kTitles, kRows, 0)),
+            "1\t7203011234567\t2\r\n");
   EXPECT_EQ(plain_text(cells_to_copy(CopyScope::all, kTitles, kRows, -1)),
             "ID\torder\tqty\r\n1\t7203011234567\t2\r\n2\t7203019999999\t1 and  more\r\n");
   // GBK passes through byte for byte: 商品 (C9 CC C6 B7).
@@ -75,11 +77,13 @@ TEST(list_copy, html_offsets_point_at_the_document_and_the_fragment) {
 TEST(list_copy, html_cells_are_marked_as_text_and_escaped) {
   const std::string html =
       html_clipboard_text(CopiedCells{{{"7203011234567", "<b>&\"x\"\t\n"}}, false});
-  EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>7203011234567</td>"), std::string::npos)
+  EXPECT_NE(html.find("<td style='mso-number-format:\"\\@\"'>7203011234567</td>"),
+            std::string::npos)
       << html;
   EXPECT_NE(html.find(">&lt;b&gt;&amp;&quot;x&quot;  </td>"), std::string::npos) << html;
   // UTF-8 goes through untouched and the offsets count its bytes.
-  const std::string chinese = html_clipboard_text(CopiedCells{{{"\xE6\x89\x8B\xE5\xB7\xA5"}}, true});
+  const std::string chinese =
+      html_clipboard_text(CopiedCells{{{"\xE6\x89\x8B\xE5\xB7\xA5"}}, true});
   EXPECT_EQ(header_offset(chinese, "EndHTML"), chinese.size());
   EXPECT_NE(chinese.find(">\xE6\x89\x8B\xE5\xB7\xA5</td>"), std::string::npos);
 }

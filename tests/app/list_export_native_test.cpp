@@ -46,11 +46,10 @@ class WrittenWorkbook : public ::testing::Test {
 };
 
 TEST_F(WrittenWorkbook, every_cell_is_text_and_numbers_stay_whole) {
-  const ExportTable table{
-      {"ID", gbk(u8"订单号"), gbk(u8"买家留言"), gbk(u8"销量")},
-      {{"1", "7203011234567890123", gbk(u8"=HYPERLINK(\"http://x\")"), "2"},
-       {"2", "000123", "<b>&amp;</b>", "1.50"},
-       {"3", "", "-1", "1E5"}}};
+  const ExportTable table{{"ID", gbk(u8"订单号"), gbk(u8"买家留言"), gbk(u8"销量")},
+                          {{"1", "7203011234567890123", gbk(u8"=HYPERLINK(\"http://x\")"), "2"},
+                           {"2", "000123", "<b>&amp;</b>", "1.50"},
+                           {"3", "", "-1", "1E5"}}};
   std::string error;
   ASSERT_TRUE(write_xlsx(path_, "2026-8-2", table, &error)) << error;
 
@@ -62,24 +61,28 @@ TEST_F(WrittenWorkbook, every_cell_is_text_and_numbers_stay_whole) {
   // Every cell with a value says it holds a string, shared or inline; an empty cell is left
   // blank (it keeps its text format and has no value).
   int cells = 0;
-  for (std::size_t at = sheet.find("<c "); at != std::string::npos; at = sheet.find("<c ", at + 1)) {
+  for (std::size_t at = sheet.find("<c "); at != std::string::npos;
+       at = sheet.find("<c ", at + 1)) {
     const std::string tag = sheet.substr(at, sheet.find('>', at) + 1 - at);
     if (tag.ends_with("/>")) continue;
-    EXPECT_TRUE(tag.find(" t=\"s\"") != std::string::npos || tag.find(" t=\"inlineStr\"") != std::string::npos)
+    EXPECT_TRUE(tag.find(" t=\"s\"") != std::string::npos ||
+                tag.find(" t=\"inlineStr\"") != std::string::npos)
         << tag;
     ++cells;
   }
   EXPECT_EQ(cells, 15);
   for (const std::string& text :
-       {utf8(u8"<t>订单号</t>"), std::string("<t>7203011234567890123</t>"), std::string("<t>000123</t>"),
-        std::string("<t>1.50</t>"), std::string("<t>1E5</t>"), std::string("<t>-1</t>"),
-        std::string("<t>&lt;b&gt;&amp;amp;&lt;/b&gt;</t>")})
+       {utf8(u8"<t>订单号</t>"), std::string("<t>7203011234567890123</t>"),
+        std::string("<t>000123</t>"), std::string("<t>1.50</t>"), std::string("<t>1E5</t>"),
+        std::string("<t>-1</t>"), std::string("<t>&lt;b&gt;&amp;amp;&lt;/b&gt;</t>")})
     EXPECT_NE(strings.find(text), std::string::npos) << text << "\n" << strings;
 
   // Named after the day, with its header row frozen, bold and sized to the content.
   EXPECT_NE(member("xl/workbook.xml").find("name=\"2026-8-2\""), std::string::npos);
-  EXPECT_NE(sheet.find("<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"),
-            std::string::npos)
+  EXPECT_NE(
+      sheet.find(
+          "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"),
+      std::string::npos)
       << sheet;
   EXPECT_NE(member("xl/styles.xml").find("<b/>"), std::string::npos);
   EXPECT_NE(sheet.find("<col min=\"2\" max=\"2\" width=\""), std::string::npos);

@@ -32,8 +32,10 @@ TEST(list_export, file_names_and_formats) {
 TEST(list_export, csv_fields_that_a_spreadsheet_would_run_are_defused_and_quoted) {
   // Buyers write the note: every formula start gets the apostrophe, wherever the field is.
   for (const char* hostile : {"=1+2", "+1", "-1", "@SUM(A1)", "\tx", "\rx"})
-    EXPECT_EQ(csv_field(hostile).find('\''), csv_field(hostile).front() == '"' ? 1u : 0u) << hostile;
-  EXPECT_EQ(csv_field("=HYPERLINK(\"http://x\",\"y\")"), "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
+    EXPECT_EQ(csv_field(hostile).find('\''), csv_field(hostile).front() == '"' ? 1u : 0u)
+        << hostile;
+  EXPECT_EQ(csv_field("=HYPERLINK(\"http://x\",\"y\")"),
+            "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"");
   EXPECT_EQ(csv_field("\r\n=1"), "\"'\r\n=1\"");
   // Only the first character counts; a formula sign inside is plain text.
   EXPECT_EQ(csv_field("a=1-2"), "a=1-2");
@@ -46,18 +48,22 @@ TEST(list_export, csv_fields_that_a_spreadsheet_would_run_are_defused_and_quoted
 }
 
 TEST(list_export, csv_text_is_utf8_with_a_byte_order_mark_and_crlf_rows) {
-  const ExportTable table{
-      {"ID", gbk(u8"订单号"), gbk(u8"买家留言")},
-      {{"1", "7203011234567890123", gbk(u8"=尽快发货，谢谢")},
-       {"2", "7203019999999", gbk(u8"包装\"结实\"\r\n别压")},
-       {"3", "", ""}}};
-  EXPECT_EQ(csv_text(table), "\xEF\xBB\xBF" + utf8(u8"ID,订单号,买家留言\r\n"
-                                                   u8"1,7203011234567890123,'=尽快发货，谢谢\r\n"
-                                                   u8"2,7203019999999,\"包装\"\"结实\"\"\r\n别压\"\r\n"
-                                                   u8"3,,\r\n"));
+  const ExportTable table{{"ID", gbk(u8"订单号"), gbk(u8"买家留言")},
+                          {{"1", "7203011234567890123", gbk(u8"=尽快发货，谢谢")},
+                           {"2", "7203019999999", gbk(u8"包装\"结实\"\r\n别压")},
+                           {"3", "", ""}}};
+  EXPECT_EQ(csv_text(table),
+            "\xEF\xBB\xBF" + utf8(u8"ID,订单号,买家留言\r\n"
+                                  u8"1,7203011234567890123,'=尽快发货，谢谢\r\n"
+                                  u8"2,7203019999999,\"包装\"\"结实\"\"\r\n别压\"\r\n"
+                                  u8"3,,\r\n"));
   // An empty list still has its titles; rows of any length are written as they are.
-  EXPECT_EQ(csv_text({{"a"}, {}}), "\xEF\xBB\xBF" "a\r\n");
-  EXPECT_EQ(csv_text({{"a", "b"}, {{"1"}, {"1", "2", "3"}}}), "\xEF\xBB\xBF" "a,b\r\n1\r\n1,2,3\r\n");
+  EXPECT_EQ(csv_text({{"a"}, {}}),
+            "\xEF\xBB\xBF"
+            "a\r\n");
+  EXPECT_EQ(csv_text({{"a", "b"}, {{"1"}, {"1", "2", "3"}}}),
+            "\xEF\xBB\xBF"
+            "a,b\r\n1\r\n1,2,3\r\n");
   // Bytes that are not GBK become what the code page gives for them, never a crash; the
   // cells around them keep their places.
   const std::string broken = csv_text({{"x", "y"}, {{"\xD6", "ok"}}});

@@ -28,7 +28,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 // Every byte of the text read back as whole characters: the cut took none apart.
 bool whole_characters(const std::string& text) {
-  return quillmere::utf16_to_multibyte(quillmere::multibyte_to_utf16(text, kCodePageGbk), kCodePageGbk) == text;
+  return quillmere::utf16_to_multibyte(quillmere::multibyte_to_utf16(text, kCodePageGbk),
+                                       kCodePageGbk) == text;
 }
 
 TEST(new_order_notice, names_up_to_three_orders_a_line_then_the_number_of_all) {
@@ -36,7 +37,8 @@ TEST(new_order_notice, names_up_to_three_orders_a_line_then_the_number_of_all) {
   EXPECT_EQ(one.title, gbk(u8"新订单"));
   EXPECT_EQ(one.text, gbk(u8"手工皂 × 2"));
 
-  const std::vector<AddedOrder> three = {added(u8"手工皂", "2"), added(u8"香薰", "1"), added(u8"礼盒", "10")};
+  const std::vector<AddedOrder> three = {added(u8"手工皂", "2"), added(u8"香薰", "1"),
+                                         added(u8"礼盒", "10")};
   EXPECT_EQ(new_order_notice(three).text, gbk(u8"手工皂 × 2\n香薰 × 1\n礼盒 × 10"));
 
   std::vector<AddedOrder> five = three;
@@ -46,7 +48,8 @@ TEST(new_order_notice, names_up_to_three_orders_a_line_then_the_number_of_all) {
 }
 
 TEST(new_order_notice, a_name_keeps_its_times_sign_and_tabs_and_line_breaks_become_spaces) {
-  const Notice notice = new_order_notice({added(u8"皂 × 2 块\t装\r\n礼盒", "3\n"), added(u8"A\rB")});
+  const Notice notice =
+      new_order_notice({added(u8"皂 × 2 块\t装\r\n礼盒", "3\n"), added(u8"A\rB")});
   EXPECT_EQ(notice.text, gbk(u8"皂 × 2 块 装  礼盒 × 3 \nA B × 1"));
   EXPECT_EQ(lines_of(notice.text).size(), 2u);
 }
@@ -55,8 +58,8 @@ TEST(new_order_notice, long_names_share_the_limit_and_every_line_stays) {
   const std::u8string long_name(300, u8'x');
   std::u8string chinese;
   for (int i = 0; i < 200; ++i) chinese += u8"皂";
-  const std::vector<AddedOrder> orders = {added(long_name), added(u8"短名", "2"), added(chinese, "5"),
-                                          added(u8"第四")};
+  const std::vector<AddedOrder> orders = {added(long_name), added(u8"短名", "2"),
+                                          added(chinese, "5"), added(u8"第四")};
   const Notice notice = new_order_notice(orders);
   EXPECT_EQ(utf16_units(notice.text), kNoticeTextUnits) << "the room is used to the last unit";
   EXPECT_TRUE(whole_characters(notice.text));

@@ -6,7 +6,8 @@ namespace quillmere::shop {
 namespace {
 
 TEST(scale_to_dpi, every_figure_stays_itself_at_96_and_rounds_half_away_from_zero_elsewhere) {
-  for (int pixels : {0, 1, 8, 12, 150, 544, 573, 648, 677}) EXPECT_EQ(scale_to_dpi(pixels, 96), pixels);
+  for (int pixels : {0, 1, 8, 12, 150, 544, 573, 648, 677})
+    EXPECT_EQ(scale_to_dpi(pixels, 96), pixels);
   // 125 %: 150 is 187.5, 573 is 716.25, 12 is 15.
   EXPECT_EQ(scale_to_dpi(150, 120), 188);
   EXPECT_EQ(scale_to_dpi(573, 120), 716);
@@ -16,7 +17,7 @@ TEST(scale_to_dpi, every_figure_stays_itself_at_96_and_rounds_half_away_from_zer
   EXPECT_EQ(scale_to_dpi(75, 144), 113);    // 112.5
   EXPECT_EQ(scale_to_dpi(677, 192), 1354);
   // 72 DPI shrinks, and a figure near the top of the range does not overflow.
-  EXPECT_EQ(scale_to_dpi(677, 72), 508);    // 507.75
+  EXPECT_EQ(scale_to_dpi(677, 72), 508);  // 507.75
   EXPECT_EQ(scale_to_dpi(20000000, 480), 100000000);
 }
 

@@ -17,7 +17,9 @@ std::string utf8(std::u8string_view text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
-std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
+std::string bytes(std::initializer_list<unsigned char> list) {
+  return std::string(list.begin(), list.end());
+}
 
 std::string page_of(std::string_view body) {
   regex_object regex;
@@ -35,9 +37,9 @@ TEST(gbk_to_wide, gives_utf16le_bytes_with_terminator_unless_dropped) {
 }
 
 TEST(gbk_to_wide, bytes_that_are_no_gbk_character_become_question_marks) {
-  EXPECT_EQ(gbk_to_wide("a\x81"), bytes({0x61, 0, '?', 0, 0, 0}));      // lone lead byte at the end
+  EXPECT_EQ(gbk_to_wide("a\x81"), bytes({0x61, 0, '?', 0, 0, 0}));     // lone lead byte at the end
   EXPECT_EQ(gbk_to_wide("\x81\x30z"), bytes({'?', 0, 'z', 0, 0, 0}));  // the pair goes together
-  EXPECT_EQ(gbk_to_wide("\x80"), bytes({0xac, 0x20, 0, 0}));             // the euro sign
+  EXPECT_EQ(gbk_to_wide("\x80"), bytes({0xac, 0x20, 0, 0}));           // the euro sign
 }
 
 TEST(wide_to_gbk, stops_at_terminator_or_buffer_end) {
@@ -51,12 +53,16 @@ TEST(wide_to_gbk, stops_at_terminator_or_buffer_end) {
 }
 
 TEST(decode_page, utf8_page_is_decoded_again) {
-  const std::string head = "<html><head><meta http-equiv=Content-Type content=text/html;charset=utf-8>";
-  EXPECT_EQ(page_of(head + utf8(u8"<title>微店订单</title>")), head + gbk(u8"<title>微店订单</title>"));
-  const std::string quoted = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\"UTF-8\"\">";
+  const std::string head =
+      "<html><head><meta http-equiv=Content-Type content=text/html;charset=utf-8>";
+  EXPECT_EQ(page_of(head + utf8(u8"<title>微店订单</title>")),
+            head + gbk(u8"<title>微店订单</title>"));
+  const std::string quoted =
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\"UTF-8\"\">";
   EXPECT_EQ(page_of(quoted + utf8(u8"中")), quoted + "\xd6\xd0");
   // A UTF-8 reader drops the byte-order mark.
-  EXPECT_EQ(page_of("\xef\xbb\xbf<meta charset=utf-8>" + utf8(u8"中")), "<meta charset=utf-8>\xd6\xd0");
+  EXPECT_EQ(page_of("\xef\xbb\xbf<meta charset=utf-8>" + utf8(u8"中")),
+            "<meta charset=utf-8>\xd6\xd0");
 }
 
 TEST(decode_page, native_names_keep_the_body_bytes) {

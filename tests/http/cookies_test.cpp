@@ -24,7 +24,7 @@ TEST(merge_cookies, deleted_items_vanish) {
 
 TEST(merge_cookies, duplicates) {
   EXPECT_EQ(merged("", "a=1; a=1"), "a=1");
-  EXPECT_EQ(merged("", "a=1; a=2"), "a=1; a=2");     // new items of one name all stay
+  EXPECT_EQ(merged("", "a=1; a=2"), "a=1; a=2");       // new items of one name all stay
   EXPECT_EQ(merged("a=1; a=2; b=3", ""), "a=1; b=3");  // of held ones only the first
 }
 
@@ -83,7 +83,8 @@ TEST(merge_cookies, any_bytes_give_space_free_texts) {
     const std::string result = merge_cookies(held, fresh);
     EXPECT_EQ(held, result);
     // Spaces only in the separators, no empty items, no deleted ones.
-    for (std::size_t at = result.find(' '); at != std::string::npos; at = result.find(' ', at + 1)) {
+    for (std::size_t at = result.find(' '); at != std::string::npos;
+         at = result.find(' ', at + 1)) {
       ASSERT_TRUE(at > 0 && result[at - 1] == ';' && at + 1 < result.size()) << i;
     }
     EXPECT_EQ(result.find(";;"), std::string::npos);

@@ -59,7 +59,7 @@ TEST(url_decode, unconvertible_input_becomes_question_marks) {
   EXPECT_EQ(url_decode("a%E4%B8b", true), "a?b");  // a cut-off character
   EXPECT_EQ(url_decode("a\xe4\xb8", true), "a?");
   EXPECT_EQ(url_decode("\xff\x80\x80", true), "???");
-  EXPECT_EQ(url_decode("%C0%80", true), "??");        // overlong zero byte
+  EXPECT_EQ(url_decode("%C0%80", true), "??");         // overlong zero byte
   EXPECT_EQ(url_decode(utf8(u8"x😀y"), true), "x??y");  // no GBK for it: one mark per unit
   EXPECT_EQ(url_decode(utf8(u8"\u00a9"), true), "?");
 }

@@ -9,8 +9,8 @@
 
 #include "http/fetch_page.h"
 #include "http/loopback_server.h"
-#include "http/wininet_probe.h"
 #include "http/winhttp_fetch.h"
+#include "http/wininet_probe.h"
 
 namespace quillmere {
 namespace {
@@ -86,8 +86,13 @@ TEST_F(tls, both_routines_complete_an_exchange_with_a_trusted_peer) {
 // Windows keeps encrypted replies in the URL cache as well unless told not to.
 TEST_F(tls, a_secure_exchange_leaves_no_cache_entry_and_sends_the_former_header_block) {
   // No cookie in the reply: WinInet's own jar would add it to the second request.
-  LoopbackServer server([](const ReceivedRequest&) { Reply r; r.body = "token"; return r; },
-                        static_cast<unsigned short>(ports_.plain));
+  LoopbackServer server(
+      [](const ReceivedRequest&) {
+        Reply r;
+        r.body = "token";
+        return r;
+      },
+      static_cast<unsigned short>(ports_.plain));
   ASSERT_TRUE(server.listening());
   testing::expect_nothing_cached_and_the_former_request(
       server, url(ports_.trusted, "/token?appkey=1&secret=s3cr3t"), testing::kFormerSecureFlags,

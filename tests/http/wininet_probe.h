@@ -14,7 +14,8 @@
 namespace quillmere::testing {
 
 // The flags fetch_page opened its requests with before it kept replies out of the cache.
-inline constexpr unsigned long kFormerPlainFlags = 0x80004010;   // RELOAD | NEED_FILE | IGNORE_REDIRECT_TO_HTTPS
+inline constexpr unsigned long kFormerPlainFlags =
+    0x80004010;  // RELOAD | NEED_FILE | IGNORE_REDIRECT_TO_HTTPS
 inline constexpr unsigned long kFormerSecureFlags = 0x80800010;  // RELOAD | NEED_FILE | SECURE
 
 // A GET of `url` with fetch_page's agent and default header block, its request opened with

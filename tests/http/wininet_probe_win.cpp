@@ -12,9 +12,9 @@ std::string get_with_flags(const std::string& url, unsigned long flags) {
   std::string body;
   HINTERNET internet = InternetOpenA(std::string(kWinInetDefaultAgent).c_str(),
                                      INTERNET_OPEN_TYPE_DIRECT, "", "", 0);
-  HINTERNET connection = InternetConnectA(internet, url_host(url).c_str(),
-                                          static_cast<INTERNET_PORT>(url_port(url)), "", "",
-                                          INTERNET_SERVICE_HTTP, 0, 0);
+  HINTERNET connection =
+      InternetConnectA(internet, url_host(url).c_str(), static_cast<INTERNET_PORT>(url_port(url)),
+                       "", "", INTERNET_SERVICE_HTTP, 0, 0);
   HINTERNET request = HttpOpenRequestA(connection, "GET", url_path(url).c_str(), "HTTP/1.1",
                                        nullptr, nullptr, flags, 0);
   std::string headers;

@@ -15,7 +15,9 @@ class DeliveryTest : public ShopTest {
     window.orders.add({"2", "9900", "5", "pen"});
     window.orders.selected = 0;
   }
-  void accept(const std::string& url) { network.reply(url, std::string(texts::kDeliveryAcceptedReply)); }
+  void accept(const std::string& url) {
+    network.reply(url, std::string(texts::kDeliveryAcceptedReply));
+  }
   void choose(int index, std::string tracking = {}) {
     express.index = index;
     express.courier = std::string(kCouriers[static_cast<std::size_t>(index)]);
@@ -40,13 +42,14 @@ TEST_F(DeliveryTest, no_shipping_needed_sends_the_fixed_tracking_number) {
   choose(0, "typed but unused");
   accept(build_delivery_request("7788", "999", "tok"));
   confirm();
-  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("7788", "999", "tok")});
+  EXPECT_EQ(network.winhttps,
+            std::vector<std::string>{build_delivery_request("7788", "999", "tok")});
   EXPECT_NE(network.winhttps[0].find("\"express_no\":\"1234566789\""), std::string::npos);
   EXPECT_TRUE(network.pages.empty());
   EXPECT_EQ(express.tracking_reads, 0);
   EXPECT_EQ(window.log, texts::kDeliverySucceeded);
-  EXPECT_EQ(window.deliveries.rows,
-            (std::vector<std::vector<std::string>>{{"1", "7788", "2", std::string(texts::kDeliveredCell)}}));
+  EXPECT_EQ(window.deliveries.rows, (std::vector<std::vector<std::string>>{
+                                        {"1", "7788", "2", std::string(texts::kDeliveredCell)}}));
   EXPECT_EQ(record_file.content, "7788|2\r\n");
 }
 
@@ -78,7 +81,8 @@ TEST_F(DeliveryTest, an_empty_tracking_box_asks_for_it_and_sends_nothing) {
   choose(1);
   confirm();
   ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0], std::make_pair(std::string(texts::kEnterTrackingNumber), kMessageOk));
+  EXPECT_EQ(window.messages[0],
+            std::make_pair(std::string(texts::kEnterTrackingNumber), kMessageOk));
   EXPECT_EQ(window.log, texts::kDeliveryFailed);
   EXPECT_TRUE(network.winhttps.empty());
   EXPECT_EQ(window.deliveries.row_count(), 0);
@@ -136,7 +140,8 @@ TEST_F(DeliveryTest, a_line_the_record_file_did_not_take_is_reported_after_the_s
     choose(0);
     accept(build_delivery_request("7788", "999", "tok"));
     confirm();
-    EXPECT_EQ(window.log, std::string(texts::kDeliverySucceeded) + std::string(texts::kRecordWriteFailed) +
+    EXPECT_EQ(window.log, std::string(texts::kDeliverySucceeded) +
+                              std::string(texts::kRecordWriteFailed) +
                               gbk(u8"另一个程序正在使用此文件，进程无法访问。\r\n"));
     // The delivery stands, and what the file held is untouched.
     EXPECT_EQ(window.deliveries.row_count(), 1);
@@ -145,7 +150,8 @@ TEST_F(DeliveryTest, a_line_the_record_file_did_not_take_is_reported_after_the_s
     // Each delivery tries afresh: once the file takes lines again, nothing more is said.
     record_file.*c.failure = "";
     confirm();
-    EXPECT_EQ(window.log.substr(window.log.size() - texts::kDeliverySucceeded.size()), texts::kDeliverySucceeded);
+    EXPECT_EQ(window.log.substr(window.log.size() - texts::kDeliverySucceeded.size()),
+              texts::kDeliverySucceeded);
     EXPECT_EQ(record_file.content, "earlier|1\r\n7788|2\r\n");
   }
 }
@@ -201,21 +207,26 @@ TEST_F(DeliveryTest, a_delivery_refused_for_its_token_goes_again_after_the_renew
   log_in("T1");
   network.reply(build_token_request("ak", "sk"), token_reply("T2", 90000));
   choose(1, "SF-1");
-  network.reply(build_delivery_request_with_courier("7788", "1", "SF-1", "T1"),
-                utf8(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效(access_token:T1 无效) \"}}"));
+  network.reply(
+      build_delivery_request_with_courier("7788", "1", "SF-1", "T1"),
+      utf8(
+          u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效(access_token:T1 无效) \"}}"));
   accept(build_delivery_request_with_courier("7788", "1", "SF-1", "T2"));
   window.log.clear();
   confirm();
-  EXPECT_EQ(network.winhttps, (std::vector<std::string>{build_delivery_request_with_courier("7788", "1", "SF-1", "T1"),
-                                                        build_delivery_request_with_courier("7788", "1", "SF-1", "T2")}));
+  EXPECT_EQ(network.winhttps, (std::vector<std::string>{
+                                  build_delivery_request_with_courier("7788", "1", "SF-1", "T1"),
+                                  build_delivery_request_with_courier("7788", "1", "SF-1", "T2")}));
   // The renewal goes the way of 登陆, not through WinHttp.
   EXPECT_EQ(network.pages.back(), build_token_request("ak", "sk"));
-  EXPECT_EQ(window.log, std::string(texts::kRenewalSucceeded) + std::string(texts::kDeliverySucceeded));
+  EXPECT_EQ(window.log,
+            std::string(texts::kRenewalSucceeded) + std::string(texts::kDeliverySucceeded));
   EXPECT_EQ(window.deliveries.row_count(), 1);
   EXPECT_EQ(record_file.content, "7788|2\r\n");
 }
 
-TEST_F(DeliveryTest, a_confirmation_during_monitorings_renewal_waits_for_it_and_takes_the_new_token) {
+TEST_F(DeliveryTest,
+       a_confirmation_during_monitorings_renewal_waits_for_it_and_takes_the_new_token) {
   // Monitoring renews on its thread while the owner confirms: one renewal, and the delivery
   // is held no longer than that exchange.
   log_in("T1", 20);
@@ -234,14 +245,16 @@ TEST_F(DeliveryTest, a_confirmation_during_monitorings_renewal_waits_for_it_and_
     delivery = std::thread([&] {
       on_confirm_delivery(session, window, express, network, record_file, delivery_pacing);
     });
-    for (int i = 0; i < 5000 && !delivery_waits; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !delivery_waits; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
   window.log.clear();
   monitoring_pass(session, window, network, pacing);
   delivery.join();
   EXPECT_TRUE(delivery_waits);
   EXPECT_EQ(network.sent("/token?"), 2);  // the login's and the one renewal
-  EXPECT_EQ(network.winhttps, std::vector<std::string>{build_delivery_request("7788", "999", "T2")});
+  EXPECT_EQ(network.winhttps,
+            std::vector<std::string>{build_delivery_request("7788", "999", "T2")});
   EXPECT_NE(window.log.find(texts::kDeliverySucceeded), std::string::npos) << window.log;
   EXPECT_NE(window.log.find(texts::kRenewalSucceeded), std::string::npos) << window.log;
   EXPECT_EQ(record_file.content, "7788|2\r\n");

@@ -7,9 +7,9 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -50,14 +50,16 @@ class FakeList final : public ReportList {
     const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (row < 0 || row >= row_count() || column < 0) return;
     auto& cells = rows[static_cast<std::size_t>(row)];
-    if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(static_cast<std::size_t>(column) + 1);
+    if (cells.size() <= static_cast<std::size_t>(column))
+      cells.resize(static_cast<std::size_t>(column) + 1);
     cells[static_cast<std::size_t>(column)].assign(text);
   }
   std::string cell(int row, int column) override {
     const std::lock_guard<std::recursive_mutex> hold(lock_);
     if (row < 0 || row >= row_count() || column < 0) return {};
     const auto& cells = rows[static_cast<std::size_t>(row)];
-    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)] : std::string();
+    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)]
+                                                           : std::string();
   }
   std::function<void()> after_delete_all;  // another thread's write, landing right then
   void delete_all() override {
@@ -97,7 +99,7 @@ struct FakeWindow final : MainWindow {
   int express_opened = 0;
   bool is_alive = true;
   std::atomic<int> date_reads{0};
-  std::vector<int> notified;  // notify_new_orders, one count per call
+  std::vector<int> notified;                       // notify_new_orders, one count per call
   std::vector<std::vector<AddedOrder>> announced;  // announce_new_orders, one list per call
   FakeList orders;
   IndexedOrderList indexed_orders{orders};
@@ -125,7 +127,8 @@ struct FakeWindow final : MainWindow {
   // A row written the way the workflows write them, through the index.
   void add_order(const std::vector<std::string>& cells) {
     const int row = indexed_orders.insert_row();
-    for (std::size_t c = 0; c < cells.size(); ++c) indexed_orders.set_cell(row, static_cast<int>(c), cells[c]);
+    for (std::size_t c = 0; c < cells.size(); ++c)
+      indexed_orders.set_cell(row, static_cast<int>(c), cells[c]);
   }
   std::function<void()> on_alive;  // runs whenever a workflow asks whether the window is there
   bool alive() override {
@@ -133,7 +136,9 @@ struct FakeWindow final : MainWindow {
     return is_alive;
   }
   void notify_new_orders(int count) override { notified.push_back(count); }
-  void announce_new_orders(const std::vector<AddedOrder>& added) override { announced.push_back(added); }
+  void announce_new_orders(const std::vector<AddedOrder>& added) override {
+    announced.push_back(added);
+  }
 };
 
 struct FakeExpress final : ExpressWindow {
@@ -206,8 +211,9 @@ class FakeNetwork final : public Network {
 
 // Waits take no time unless a clock is given, which they then move on. `on_messages` is a
 // scripted click that lands while a job runs (the fixture runs it whenever a workflow asks
-// whether the window is still there). wait_until records what it was asked to wait and moves the clock only
-// when `done` does not already hold; with `yield_in_waits` it also lets other threads run.
+// whether the window is still there). wait_until records what it was asked to wait and moves the
+// clock only when `done` does not already hold; with `yield_in_waits` it also lets other threads
+// run.
 struct FakePacing final : Pacing {
   std::vector<int> waits;
   std::function<void()> on_messages;
@@ -224,7 +230,8 @@ struct FakePacing final : Pacing {
     if (on_wait_until) on_wait_until();
     if (done()) return;
     if (yield_in_waits) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (clock != nullptr && milliseconds > 0) clock->advance(static_cast<std::uint64_t>(milliseconds));
+    if (clock != nullptr && milliseconds > 0)
+      clock->advance(static_cast<std::uint64_t>(milliseconds));
   }
 };
 

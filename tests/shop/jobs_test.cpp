@@ -36,7 +36,8 @@ class JobsTest : public ShopTest {
   int ids_sent() { return network.sent("vdian.order.ids.get"); }
   int count(const std::string& text, std::string_view part) {
     int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+      ++n;
     return n;
   }
   // The order list's ids and numbers, row by row.
@@ -70,7 +71,8 @@ TEST_F(JobsTest, confirm_is_held_from_the_click_until_the_outcome_shows) {
   window.orders.selected = 0;
   express.index = 0;
   express.courier = "999:x";
-  network.reply(build_delivery_request("7788", "999", "tok"), std::string(texts::kDeliveryAcceptedReply));
+  network.reply(build_delivery_request("7788", "999", "tok"),
+                std::string(texts::kDeliveryAcceptedReply));
   ASSERT_TRUE(begin_confirmation(session, express));
   EXPECT_FALSE(begin_confirmation(session, express)) << "the second click does nothing";
   EXPECT_EQ(express.holds, std::vector<bool>{true});
@@ -116,7 +118,8 @@ TEST_F(JobsTest, a_delivery_out_during_monitoring_is_written_when_its_reply_arri
   hold(deliver, release);
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
-  std::thread monitoring([&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
+  std::thread monitoring(
+      [&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
   ASSERT_TRUE(eventually([&] { return ids_sent() >= 1; }));
 
   ASSERT_TRUE(session.jobs().begin_delivery());
@@ -151,7 +154,8 @@ TEST_F(JobsTest, a_start_while_monitoring_runs_is_one_loop_and_one_line) {
   };
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
-  std::thread monitoring([&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
+  std::thread monitoring(
+      [&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
   ASSERT_TRUE(eventually([&] { return ids_sent() == 2; }));
   FakePacing second_pacing;
   shop::run_monitoring(session, window, network, second_pacing);  // returns at once
@@ -167,7 +171,8 @@ TEST_F(JobsTest, a_start_while_monitoring_runs_is_one_loop_and_one_line) {
   stop_monitoring(session);
   monitoring.join();
   EXPECT_FALSE(session.jobs().monitoring_running());
-  EXPECT_EQ(window.log, std::string(texts::kMonitoringStarted) + std::string(texts::kMonitoringStopped));
+  EXPECT_EQ(window.log,
+            std::string(texts::kMonitoringStarted) + std::string(texts::kMonitoringStopped));
 }
 
 TEST_F(JobsTest, a_later_retrieval_takes_over_and_the_earlier_adds_nothing_more) {
@@ -178,7 +183,8 @@ TEST_F(JobsTest, a_later_retrieval_takes_over_and_the_earlier_adds_nothing_more)
   FakePacing first_pacing;
   Jobs& jobs = session.jobs();
   const std::uint64_t first_ticket = jobs.begin_retrieval();
-  std::thread first([&] { run_order_retrieval(session, window, network, first_pacing, first_ticket); });
+  std::thread first(
+      [&] { run_order_retrieval(session, window, network, first_pacing, first_ticket); });
   ASSERT_TRUE(eventually([&] { return network.sent(detail_url("B")) == 1; }));
 
   // The second click; the first one's exchange for B comes back only after it has listed all.
@@ -189,7 +195,8 @@ TEST_F(JobsTest, a_later_retrieval_takes_over_and_the_earlier_adds_nothing_more)
   });
   second.join();
   first.join();
-  EXPECT_EQ(listed(), (std::vector<std::pair<std::string, std::string>>{{"1", "A"}, {"2", "B"}, {"3", "C"}}));
+  EXPECT_EQ(listed(),
+            (std::vector<std::pair<std::string, std::string>>{{"1", "A"}, {"2", "B"}, {"3", "C"}}));
   EXPECT_EQ(count(window.log, gbk(u8"成功获取2026-5-3订单\r\n")), 2);
   EXPECT_EQ(network.sent(detail_url("C")), 1) << "the overtaken retrieval asked for nothing more";
 }
@@ -205,7 +212,8 @@ TEST_F(JobsTest, a_retrieval_during_monitoring_lists_each_order_once_numbered_in
   hold(detail_url("B"), release);
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
-  std::thread monitoring([&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
+  std::thread monitoring(
+      [&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
   ASSERT_TRUE(eventually([&] { return network.sent(detail_url("B")) == 1; }));
 
   // Monitoring's reply comes while the retrieval lists the day it has just emptied.
@@ -246,7 +254,8 @@ TEST_F(JobsTest, an_earlier_login_whose_reply_comes_last_changes_nothing_and_log
   clock.advance(90'000'000);
   network.forget(second_url);
   network.reply(second_url, token_reply("NEW-SHOP-2", 90000));
-  network.reply(build_order_ids_request("2026-5-3", "NEW-SHOP-2"), std::string(texts::kEmptyDayReply));
+  network.reply(build_order_ids_request("2026-5-3", "NEW-SHOP-2"),
+                std::string(texts::kEmptyDayReply));
   retrieve();
   EXPECT_EQ(session.access_token(), "NEW-SHOP-2");
   EXPECT_EQ(network.sent(first_url), 1);

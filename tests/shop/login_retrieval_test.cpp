@@ -67,7 +67,8 @@ TEST_F(RenewalTest, a_token_renews_before_it_expires_and_the_request_carries_the
   network.pages.clear();
   window.log.clear();
   retrieve();
-  EXPECT_EQ(network.pages, (std::vector<std::string>{token_url, build_order_ids_request("2026-5-3", "T2")}));
+  EXPECT_EQ(network.pages,
+            (std::vector<std::string>{token_url, build_order_ids_request("2026-5-3", "T2")}));
   EXPECT_EQ(session.access_token(), "T2");
   EXPECT_EQ(window.log, renewed() + gbk(u8"2026-5-3暂时还没有订单\r\n"));
   // The new token's lifetime counts from its own receipt (a 300 ms wait ago).
@@ -119,8 +120,9 @@ TEST_F(RenewalTest, a_refused_token_renews_once_and_the_call_goes_again_at_most_
   clock.advance(1'000);
   network.reply(build_order_ids_request("2026-5-4", "T3"), token_refused());
   retrieve();
-  EXPECT_EQ(network.pages, (std::vector<std::string>{build_order_ids_request("2026-5-4", "T2"), token_url,
-                                                     build_order_ids_request("2026-5-4", "T3")}));
+  EXPECT_EQ(network.pages,
+            (std::vector<std::string>{build_order_ids_request("2026-5-4", "T2"), token_url,
+                                      build_order_ids_request("2026-5-4", "T3")}));
   EXPECT_EQ(session.access_token(), "T3");
 }
 
@@ -133,8 +135,9 @@ TEST_F(RenewalTest, a_call_refused_with_a_token_older_than_the_latest_is_just_se
     if (url == build_order_ids_request("2026-5-3", "T1")) session.set_access_token("T9");
   };
   retrieve();
-  EXPECT_EQ(network.pages, (std::vector<std::string>{token_url, build_order_ids_request("2026-5-3", "T1"),
-                                                     build_order_ids_request("2026-5-3", "T9")}));
+  EXPECT_EQ(network.pages,
+            (std::vector<std::string>{token_url, build_order_ids_request("2026-5-3", "T1"),
+                                      build_order_ids_request("2026-5-3", "T9")}));
   EXPECT_EQ(window.log, std::string(texts::kLoginSucceeded) + gbk(u8"2026-5-3暂时还没有订单\r\n"));
 }
 
@@ -204,7 +207,8 @@ TEST_F(RenewalTest, two_threads_due_at_once_share_one_renewal) {
   std::atomic<bool> second_waits{false};
   network.during_exchange = [&](const std::string& url) {
     if (url != token_url) return;
-    for (int i = 0; i < 5000 && !second_waits; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !second_waits; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
   FakeWindow other_window;
   FakePacing first_pacing;
@@ -220,7 +224,8 @@ TEST_F(RenewalTest, two_threads_due_at_once_share_one_renewal) {
   EXPECT_EQ(network.sent("/token?"), 2);
   EXPECT_EQ(network.sent("T1"), 0);
   EXPECT_EQ(network.sent(build_order_ids_request("2026-5-3", "T2")), 2);
-  EXPECT_EQ(window.log, std::string(texts::kLoginSucceeded) + renewed() + gbk(u8"2026-5-3暂时还没有订单\r\n"));
+  EXPECT_EQ(window.log,
+            std::string(texts::kLoginSucceeded) + renewed() + gbk(u8"2026-5-3暂时还没有订单\r\n"));
   EXPECT_EQ(other_window.log, gbk(u8"2026-5-3暂时还没有订单\r\n"));
 }
 
@@ -245,8 +250,8 @@ TEST_F(RetrievalTest, a_day_with_orders_fills_the_list_in_reply_order) {
   EXPECT_EQ(window.orders.rows[1][4], gbk(u8"未付款"));
   EXPECT_EQ(window.orders.rows[2][0], "3");
   EXPECT_EQ(window.orders.rows[2][1], "C3");
-  EXPECT_EQ(network.pages,
-            (std::vector<std::string>{ids_url(), detail_url("A1"), detail_url("B2"), detail_url("C3")}));
+  EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("A1"), detail_url("B2"),
+                                                     detail_url("C3")}));
   EXPECT_EQ(pacing.waits, (std::vector<int>{300, 300, 300, 300}));
   // Known through the index as well.
   EXPECT_EQ(window.order_list().find_row(1, "B2"), 1);
@@ -275,7 +280,8 @@ class PagingTest : public ShopTest {
 };
 
 TEST_F(PagingTest, a_busy_day_is_listed_whole_over_pages_of_twenty) {
-  const std::vector<std::string> first = make_ids(1, 20), second = make_ids(21, 20), third = make_ids(41, 5);
+  const std::vector<std::string> first = make_ids(1, 20), second = make_ids(21, 20),
+                                 third = make_ids(41, 5);
   network.reply(page_url(1), ids_reply(first));
   network.reply(page_url(2), ids_reply(second));
   network.reply(page_url(3), ids_reply(third));
@@ -322,7 +328,8 @@ TEST_F(PagingTest, pages_end_at_a_short_page_a_repeat_an_empty_day_or_page_100) 
 
   // A platform whose every page brings new ids is asked for 100 pages and no more.
   window.date = {2026, 5, 6};
-  for (int k = 1; k <= 101; ++k) network.reply(page_url(k, "2026-5-6"), ids_reply(make_ids(k * 10, 10)));
+  for (int k = 1; k <= 101; ++k)
+    network.reply(page_url(k, "2026-5-6"), ids_reply(make_ids(k * 10, 10)));
   network.pages.clear();
   retrieve();
   EXPECT_EQ(ids_requests(), 100);
@@ -332,7 +339,8 @@ TEST_F(PagingTest, pages_end_at_a_short_page_a_repeat_an_empty_day_or_page_100) 
 TEST_F(PagingTest, a_failed_later_page_is_reported_and_the_earlier_pages_are_listed) {
   const std::vector<std::string> first = make_ids(1, 20);
   network.reply(page_url(1), ids_reply(first));
-  network.reply(page_url(2), utf8(u8"{\"status\":{\"status_code\":10001,\"status_reason\":\"系统错误\"}}"));
+  network.reply(page_url(2),
+                utf8(u8"{\"status\":{\"status_code\":10001,\"status_reason\":\"系统错误\"}}"));
   retrieve();
   EXPECT_EQ(window.log, gbk(u8"成功获取2026-5-3订单\r\n获取2026-5-3订单失败：系统错误\r\n"));
   EXPECT_EQ(listed_ids(), first);
@@ -351,8 +359,9 @@ TEST_F(RetrievalTest, an_empty_day_empties_the_list_and_says_so) {
 }
 
 TEST_F(RetrievalTest, a_missing_token_reply_asks_for_login) {
-  network.reply(ids_url(), utf8(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
-                                u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
+  network.reply(ids_url(),
+                utf8(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
+                     u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
   retrieve();
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].first, texts::kPleaseLogIn);
@@ -363,11 +372,14 @@ TEST_F(RetrievalTest, a_missing_token_reply_asks_for_login) {
 }
 
 TEST_F(RetrievalTest, without_its_leading_line_feed_the_missing_token_reply_is_a_plain_refusal) {
-  network.reply(ids_url(), utf8(u8"{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
-                                u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
+  network.reply(ids_url(),
+                utf8(u8"{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
+                     u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
   retrieve();
   EXPECT_TRUE(window.messages.empty());
-  EXPECT_EQ(window.log, gbk(u8"获取2026-5-3订单失败：参数错误，请参考API文档(参数:`access_token`不能为空) \r\n"));
+  EXPECT_EQ(
+      window.log,
+      gbk(u8"获取2026-5-3订单失败：参数错误，请参考API文档(参数:`access_token`不能为空) \r\n"));
 }
 
 TEST_F(RetrievalTest, an_unreachable_platform_is_reported_as_a_failure_with_no_rows) {
@@ -381,8 +393,9 @@ TEST_F(RetrievalTest, an_unreachable_platform_is_reported_as_a_failure_with_no_r
 TEST_F(RetrievalTest, a_refusal_is_never_read_as_a_list_of_orders) {
   session.set_access_token("stale");
   // Seven quoted strings: read as a list, the last two would be ids.
-  network.reply(ids_url(), utf8(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效\"},"
-                                u8"\"result\":[\"A\",\"B\"]}"));
+  network.reply(ids_url(),
+                utf8(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效\"},"
+                     u8"\"result\":[\"A\",\"B\"]}"));
   network.reply(detail_url("A"), detail_reply(order("A")));
   retrieve();
   EXPECT_EQ(window.log, gbk(u8"获取2026-5-3订单失败：access_token无效\r\n"));
@@ -399,10 +412,14 @@ TEST_F(RetrievalTest, a_refusal_is_never_read_as_a_list_of_orders) {
 
 TEST_F(RetrievalTest, an_order_without_details_is_named_and_not_counted) {
   network.reply(ids_url(), ids_reply({"none", "two", "gone", "odd", "last"}));
-  network.reply(detail_url("none"), utf8(u8"{\"status\":{\"status_code\":20005,\"status_reason\":\"订单详情暂不可用\"}}"));
+  network.reply(
+      detail_url("none"),
+      utf8(u8"{\"status\":{\"status_code\":20005,\"status_reason\":\"订单详情暂不可用\"}}"));
   network.reply(detail_url("two"), order_object(order("t1")) + order_object(order("t2")));
   // "gone" is not scripted: its exchange fails.
-  network.reply(detail_url("odd"), "{\"result\":{\"order_id\":\"odd\"},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}");
+  network.reply(
+      detail_url("odd"),
+      "{\"result\":{\"order_id\":\"odd\"},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}");
   network.reply(detail_url("last"), detail_reply(order("last")));
   retrieve();
   EXPECT_EQ(window.log, gbk(u8"成功获取2026-5-3订单\r\n"
@@ -440,9 +457,11 @@ TEST_F(RetrievalTest, a_closed_window_ends_the_retrieval) {
 }
 
 TEST_F(RetrievalTest, broken_or_huge_replies_end_quietly) {
-  network.reply(ids_url(),
-                "{\"status\":{\"status_code\":0,\"status_reason\":\"success\"},\"result\":[\"A\",\"B");
-  network.reply(detail_url("A"), "{\"result\":{\"order_id\":\"A\",\"status2\":\"%E5%B7\",\"note\":");
+  network.reply(
+      ids_url(),
+      "{\"status\":{\"status_code\":0,\"status_reason\":\"success\"},\"result\":[\"A\",\"B");
+  network.reply(detail_url("A"),
+                "{\"result\":{\"order_id\":\"A\",\"status2\":\"%E5%B7\",\"note\":");
   retrieve();
   EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("A")}));
   EXPECT_EQ(window.orders.row_count(), 0);

@@ -31,10 +31,11 @@ TEST_F(MonitoringTest, an_order_paid_between_passes_is_added_in_the_next_pass) {
   run_monitoring();
 
   // Known orders are never asked for; the unpaid one is asked for again.
-  EXPECT_EQ(network.pages, (std::vector<std::string>{ids_url(), detail_url("C"), ids_url(), detail_url("C")}));
+  EXPECT_EQ(network.pages,
+            (std::vector<std::string>{ids_url(), detail_url("C"), ids_url(), detail_url("C")}));
   ASSERT_EQ(window.orders.row_count(), 3);
-  EXPECT_EQ(window.orders.rows[2],
-            (std::vector<std::string>{"3", "C", "1", "item", gbk(u8"已付款"), "desc", "note", "13800000000"}));
+  EXPECT_EQ(window.orders.rows[2], (std::vector<std::string>{"3", "C", "1", "item", gbk(u8"已付款"),
+                                                             "desc", "note", "13800000000"}));
   EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
   EXPECT_EQ(session.monitoring_flag(), 0);
   EXPECT_FALSE(session.jobs().monitoring_running());
@@ -98,15 +99,18 @@ TEST_F(MonitoringTest, closing_the_window_ends_the_pass_at_once) {
 }
 
 TEST_F(MonitoringTest, before_login_it_says_so_once_and_runs_until_stopped) {
-  network.reply(ids_url(), utf8(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
-                                u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
+  network.reply(ids_url(),
+                utf8(u8"\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，"
+                     u8"请参考API文档(参数:`access_token`不能为空) \"}}"));
   stop_at_ids_request(4);
   run_monitoring();
   EXPECT_EQ(network.pages.size(), 4u);
   EXPECT_TRUE(window.messages.empty());
   EXPECT_EQ(window.orders.row_count(), 0);
-  EXPECT_EQ(window.log, started_then_stopped(
-                            gbk(u8"监控：获取订单失败：参数错误，请参考API文档(参数:`access_token`不能为空) \r\n")));
+  EXPECT_EQ(
+      window.log,
+      started_then_stopped(
+          gbk(u8"监控：获取订单失败：参数错误，请参考API文档(参数:`access_token`不能为空) \r\n")));
 }
 
 TEST_F(MonitoringTest, the_notice_tells_of_more_ids_than_the_previous_pass_found) {
@@ -129,13 +133,14 @@ TEST_F(MonitoringTest, the_notice_tells_of_more_ids_than_the_previous_pass_found
 TEST_F(MonitoringTest, a_run_of_failing_passes_is_one_line_and_recovery_another) {
   const std::string url = ids_url();
   network.reply(url, ids_reply({"A"}));
-  network.reply(url, "");                                           // connection lost
-  network.reply(url, utf8(u8"{\"status\":{\"status_code\":10014,\"status_reason\":\"access_token已过期\"},"
-                          u8"\"result\":[\"X\",\"Y\",\"Z\"]}"));         // its strings are no ids
+  network.reply(url, "");  // connection lost
+  network.reply(
+      url, utf8(u8"{\"status\":{\"status_code\":10014,\"status_reason\":\"access_token已过期\"},"
+                u8"\"result\":[\"X\",\"Y\",\"Z\"]}"));  // its strings are no ids
   network.reply(url, std::string(texts::kMissingTokenReply));
-  network.reply(url, ids_reply({"A", "B"}));                        // logged in again
+  network.reply(url, ids_reply({"A", "B"}));  // logged in again
   network.reply(url, "");
-  network.reply(url, std::string(texts::kEmptyDayReply));           // a good pass with no ids
+  network.reply(url, std::string(texts::kEmptyDayReply));  // a good pass with no ids
   network.reply(url, ids_reply({"A", "B"}));
   window.add_order({"1", "A"});
   network.reply(detail_url("B"), detail_reply(order("B", kUnpaidUtf8)));
@@ -149,15 +154,16 @@ TEST_F(MonitoringTest, a_run_of_failing_passes_is_one_line_and_recovery_another)
   };
   run_monitoring();
 
-  EXPECT_EQ(window.log,
-            started_then_stopped(std::string(texts::kNewOrders) + gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
-                                 std::string(texts::kMonitoringRecovered) + std::string(texts::kNewOrders) +
-                                 gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
-                                 std::string(texts::kMonitoringRecovered)));
+  EXPECT_EQ(window.log, started_then_stopped(std::string(texts::kNewOrders) +
+                                             gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
+                                             std::string(texts::kMonitoringRecovered) +
+                                             std::string(texts::kNewOrders) +
+                                             gbk(u8"监控：获取订单失败：无法连接微店平台\r\n") +
+                                             std::string(texts::kMonitoringRecovered)));
   // The count moves only with a good reply; the failing passes asked for no details.
   EXPECT_EQ(counts, (std::vector<int>{0, 1, 1, 1, 1, 2, 2, 2}));
-  EXPECT_EQ(network.pages, (std::vector<std::string>{url, url, url, url, url, detail_url("B"), url, url, url,
-                                                     detail_url("B")}));
+  EXPECT_EQ(network.pages, (std::vector<std::string>{url, url, url, url, url, detail_url("B"), url,
+                                                     url, url, detail_url("B")}));
   EXPECT_EQ(window.orders.row_count(), 1);  // B was never seen paid: its second detail failed
 
   // A new run says again that it fails, even though the last run ended failing.
@@ -185,7 +191,8 @@ TEST_F(MonitoringTest, a_pass_that_adds_rows_asks_for_attention_once_with_their_
   EXPECT_EQ(window.log, started_then_stopped(texts::kNewOrders));
 }
 
-TEST_F(MonitoringTest, no_attention_for_passes_without_rows_for_retrieval_or_after_the_window_is_gone) {
+TEST_F(MonitoringTest,
+       no_attention_for_passes_without_rows_for_retrieval_or_after_the_window_is_gone) {
   // The notice of more ids alone, with nothing paid: no attention.
   network.reply(ids_url(), ids_reply({"A"}));
   network.reply(detail_url("A"), detail_reply(order("A", kUnpaidUtf8)));
@@ -269,7 +276,8 @@ class MonitoringRateTest : public MonitoringTest {
   }
   std::vector<std::uint64_t> gaps() const {
     std::vector<std::uint64_t> out;
-    for (std::size_t i = 1; i < ids_times.size(); ++i) out.push_back(ids_times[i] - ids_times[i - 1]);
+    for (std::size_t i = 1; i < ids_times.size(); ++i)
+      out.push_back(ids_times[i] - ids_times[i - 1]);
     return out;
   }
   std::vector<std::uint64_t> ids_times;
@@ -298,11 +306,13 @@ TEST_F(MonitoringRateTest, a_quiet_day_asks_once_a_second_and_a_busy_one_as_befo
 TEST_F(MonitoringRateTest, frequency_refusals_double_the_gap_up_to_30_s_and_a_success_restores_it) {
   const std::string too_often =
       utf8(u8"{\"status\":{\"status_code\":10005,\"status_reason\":\"用户请求频次超过上限\"}}");
-  for (int i = 0; i < 7; ++i) network.reply(ids_url(), i == 3 ? utf8(u8"{\"status\":{\"status_code\":10004}}") : too_often);
+  for (int i = 0; i < 7; ++i)
+    network.reply(ids_url(), i == 3 ? utf8(u8"{\"status\":{\"status_code\":10004}}") : too_often);
   network.reply(ids_url(), std::string(texts::kEmptyDayReply));
   stop_after = 10;
   run_monitoring();
-  EXPECT_EQ(gaps(), (std::vector<std::uint64_t>{2000, 4000, 8000, 16000, 30000, 30000, 30000, 1000, 1000}));
+  EXPECT_EQ(gaps(),
+            (std::vector<std::uint64_t>{2000, 4000, 8000, 16000, 30000, 30000, 30000, 1000, 1000}));
   // One failure line for the run of refusals, one for the recovery.
   EXPECT_EQ(window.log, started_then_stopped(gbk(u8"监控：获取订单失败：用户请求频次超过上限\r\n") +
                                              std::string(texts::kMonitoringRecovered)));
@@ -332,11 +342,13 @@ TEST_F(MonitoringRateTest, stop_and_close_cut_the_gap_short) {
 }
 
 TEST_F(MonitoringTest, the_index_spares_scanning_the_list) {
-  for (int i = 0; i < 200; ++i) window.order_list().set_cell(window.order_list().insert_row(), 1, std::to_string(i));
+  for (int i = 0; i < 200; ++i)
+    window.order_list().set_cell(window.order_list().insert_row(), 1, std::to_string(i));
   std::vector<std::string> ids;
   for (int i = 0; i < 200; ++i) ids.push_back(std::to_string(i));
   network.reply(ids_url(), ids_reply(ids));
-  network.reply(build_order_ids_request("2026-5-3", session.access_token(), 2), std::string(texts::kEmptyDayReply));
+  network.reply(build_order_ids_request("2026-5-3", session.access_token(), 2),
+                std::string(texts::kEmptyDayReply));
   stop_at_ids_request(1);
   run_monitoring();
   EXPECT_EQ(network.pages.size(), 2u);  // both pages, no detail

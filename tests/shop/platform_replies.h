@@ -42,7 +42,8 @@ inline std::string detail_reply(const DetailFields& f) {
          ",\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}";
 }
 
-inline DetailFields order(std::string id, std::string status2 = "\xe5\xb7\xb2\xe4\xbb\x98\xe6\xac\xbe") {
+inline DetailFields order(std::string id,
+                          std::string status2 = "\xe5\xb7\xb2\xe4\xbb\x98\xe6\xac\xbe") {
   DetailFields f;
   f.order_id = std::move(id);
   f.status2 = std::move(status2);
@@ -56,7 +57,8 @@ inline std::string refusal(int code, const std::string& reason) {
 }
 
 inline std::string token_reply(const std::string& token, long long expire_in) {
-  return "{\"result\":{\"access_token\":\"" + token + "\",\"expire_in\":" + std::to_string(expire_in) +
+  return "{\"result\":{\"access_token\":\"" + token +
+         "\",\"expire_in\":" + std::to_string(expire_in) +
          "},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}";
 }
 

@@ -47,7 +47,8 @@ TEST(login_succeeded, needs_a_non_empty_token_found_in_the_reply) {
 
 TEST(read_order_ids, the_five_leading_strings_are_skipped) {
   EXPECT_TRUE(read_order_ids(std::string(texts::kEmptyDayReply)).empty());
-  EXPECT_EQ(read_order_ids(ids_reply({"1001", "1002"})), (std::vector<std::string>{"1001", "1002"}));
+  EXPECT_EQ(read_order_ids(ids_reply({"1001", "1002"})),
+            (std::vector<std::string>{"1001", "1002"}));
   EXPECT_TRUE(read_order_ids("").empty());
   EXPECT_TRUE(read_order_ids("\"a\" \"b\"").empty());
   // Any other error reply: quoted strings beyond the fifth read as ids.
@@ -56,7 +57,8 @@ TEST(read_order_ids, the_five_leading_strings_are_skipped) {
 
 TEST(read_order_ids, quotes_pair_up_within_a_line) {
   // The unpaired quote before the line break starts no match; pairing resumes after it.
-  EXPECT_EQ(read_order_ids("\"1\"\"2\"\"3\"\"4\"\"5\" \"x\n\"7\""), (std::vector<std::string>{"7"}));
+  EXPECT_EQ(read_order_ids("\"1\"\"2\"\"3\"\"4\"\"5\" \"x\n\"7\""),
+            (std::vector<std::string>{"7"}));
 }
 
 TEST(read_order_details, nine_groups_in_order) {
@@ -145,17 +147,19 @@ TEST(classify_ids_reply, five_kinds_literals_first) {
 
 TEST(failure_reason, the_platforms_reason_or_a_word_of_our_own) {
   EXPECT_EQ(failure_reason(""), gbk(u8"无法连接微店平台"));
-  EXPECT_EQ(failure_reason(gbk(u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效\"}}")),
+  EXPECT_EQ(failure_reason(gbk(
+                u8"{\"status\":{\"status_code\":10013,\"status_reason\":\"access_token无效\"}}")),
             gbk(u8"access_token无效"));
   EXPECT_EQ(failure_reason(std::string(texts::kMissingTokenReply)),
             gbk(u8"参数错误，请参考API文档(参数:`access_token`不能为空) "));
   EXPECT_EQ(failure_reason("\"status_reason\":\"first\" \"status_reason\":\"second\""), "first");
   // A success that still gave nothing to read is no reason at all.
-  EXPECT_EQ(failure_reason("{\"result\":{},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}"),
+  EXPECT_EQ(failure_reason(
+                "{\"result\":{},\"status\":{\"status_code\":0,\"status_reason\":\"success\"}}"),
             gbk(u8"无法识别的回复"));
   for (const std::string unreadable :
-       {"{\"status\":{\"status_code\":1}}", "\"status_reason\":\"unterminated", "\"status_reason\":\"\"",
-        "\"status_reason\": \"spaced\"", "<html>502</html>"}) {
+       {"{\"status\":{\"status_code\":1}}", "\"status_reason\":\"unterminated",
+        "\"status_reason\":\"\"", "\"status_reason\": \"spaced\"", "<html>502</html>"}) {
     EXPECT_EQ(failure_reason(unreadable), gbk(u8"无法识别的回复")) << unreadable;
   }
 }

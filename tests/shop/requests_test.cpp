@@ -25,18 +25,22 @@ TEST(requests, ordinary_values_give_the_template_text_byte_for_byte) {
   EXPECT_EQ(build_token_request("ak123", "S-9x"),
             kBase + "/token?grant_type=client_credential&appkey=ak123&secret=S-9x");
   EXPECT_EQ(build_order_ids_request("2026-5-3", "tok-1"),
-            kBase + "/api?param={\"page_num\":1,\"order_date\":\"2026-5-3\"}&public={\"method\":"
-                    "\"vdian.order.ids.get\",\"access_token\":\"tok-1\",\"version\":\"1.0\"}");
+            kBase +
+                "/api?param={\"page_num\":1,\"order_date\":\"2026-5-3\"}&public={\"method\":"
+                "\"vdian.order.ids.get\",\"access_token\":\"tok-1\",\"version\":\"1.0\"}");
   EXPECT_EQ(build_order_detail_request("7788", "tok-1"),
-            kBase + "/api?param={\"order_id\":\"7788\"}&public={\"method\":\"vdian.order.get\","
-                    "\"access_token\":\"tok-1\",\"version\":\"1.0\",\"format\":\"json\"}");
+            kBase +
+                "/api?param={\"order_id\":\"7788\"}&public={\"method\":\"vdian.order.get\","
+                "\"access_token\":\"tok-1\",\"version\":\"1.0\",\"format\":\"json\"}");
   EXPECT_EQ(build_delivery_request("7788", "999", "tok-1"),
-            kBase + "/api?param={\"order_id\":\"7788\",\"express_type\":\"999\",\"express_custom\":\"" +
+            kBase +
+                "/api?param={\"order_id\":\"7788\",\"express_type\":\"999\",\"express_custom\":\"" +
                 kCustomOnWire +
                 "\",\"express_no\":\"1234566789\"}&public={\"method\":\"vdian.order.deliver\","
                 "\"access_token\":\"tok-1\",\"version\":\"1.0\",\"format\":\"json\"}");
   EXPECT_EQ(build_delivery_request_with_courier("7788", "1", "SF100-2", "tok-1"),
-            kBase + "/api?param={\"order_id\":\"7788\",\"express_type\":\"1\",\"express_custom\":\"" +
+            kBase +
+                "/api?param={\"order_id\":\"7788\",\"express_type\":\"1\",\"express_custom\":\"" +
                 kCustomOnWire +
                 "\",\"express_no\":\"SF100-2\"}&public={\"method\":\"vdian.order.deliver\","
                 "\"access_token\":\"tok-1\",\"version\":\"1.0\",\"format\":\"json\"}");
@@ -45,7 +49,8 @@ TEST(requests, ordinary_values_give_the_template_text_byte_for_byte) {
 TEST(requests, empty_values_are_sent_empty) {
   EXPECT_EQ(build_token_request("", ""),
             kBase + "/token?grant_type=client_credential&appkey=&secret=");
-  EXPECT_NE(build_order_ids_request("2026-5-3", "").find("\"access_token\":\"\","), std::string::npos);
+  EXPECT_NE(build_order_ids_request("2026-5-3", "").find("\"access_token\":\"\","),
+            std::string::npos);
 }
 
 TEST(requests, a_hostile_tracking_number_cannot_change_the_request) {

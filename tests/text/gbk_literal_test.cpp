@@ -38,7 +38,8 @@ TEST(gbk_literal, mixed_text_matches_runtime_conversion) {
   EXPECT_EQ(std::string_view("请登陆微店API,在获取订单"_gbk), gbk(u8"请登陆微店API,在获取订单"));
   EXPECT_EQ(std::string_view("600:DHL（国际件）"_gbk), gbk(u8"600:DHL（国际件）"));
   // Adjacent pieces are joined before conversion, so a character may not be split.
-  EXPECT_EQ(std::string_view("\"status_reason\":\"" "参数错误，"_gbk),
+  EXPECT_EQ(std::string_view("\"status_reason\":\""
+                             "参数错误，"_gbk),
             gbk(u8"\"status_reason\":\"参数错误，"));
 }
 

@@ -54,7 +54,8 @@ void expect_same_both_ways(const std::string& pattern, const std::string& subjec
 }
 
 TEST(literal_pattern, takes_only_literals_joined_by_lazy_skips) {
-  for (const char* p : {"\"(.*?)\"", "a.*?b", "x([\\s\\S]*?)y", "\\\"k\\\":[\\S\\s]*?;", "a\\nb(.*?)c"})
+  for (const char* p :
+       {"\"(.*?)\"", "a.*?b", "x([\\s\\S]*?)y", "\\\"k\\\":[\\S\\s]*?;", "a\\nb(.*?)c"})
     EXPECT_TRUE(detail::LiteralPattern::compile(p, false).has_value()) << p;
   EXPECT_TRUE(detail::LiteralPattern::compile(kDetailPattern, false).has_value());
   for (const char* p : {"(.*?)\"", "\"(.*?)", "a+", "ab?", "\\d(.*?)x", "a(.*)b", "a(.+?)b", "a|b",
@@ -64,19 +65,21 @@ TEST(literal_pattern, takes_only_literals_joined_by_lazy_skips) {
 }
 
 TEST(literal_pattern, agrees_with_general_engine_on_reply_shapes) {
-  const std::string ids = R"({"status":{"status_code":0,"status_reason":"success"},"result":["1","22","333"]})";
+  const std::string ids =
+      R"({"status":{"status_code":0,"status_reason":"success"},"result":["1","22","333"]})";
   expect_same_both_ways("\"(.*?)\"", ids);
   expect_same_both_ways("\"(.*?)\"", "\"a\nb\" \"c\" \"\" \"d");
   expect_same_both_ways("\"(.*?)\"", "", false, true);
   expect_same_both_ways("\"(.*?)\"", ids, false, false);
-  const std::string order = gbk(
-      u8"{\"order_id\":\"1001\",\"status2\":\"已付款\",\"note\":\"尽快\",\n"
-      u8"\"seller_phone\":\"138\",\"x\":1,\n\"user_phone\":\"139\",\"status_desc\":\"待发货\","
-      u8"\"quantity\":\"2\",\"total_price\":\"9.90\",\"items\":[{\"item_name\":\"绿茶\"}]}");
+  const std::string order =
+      gbk(u8"{\"order_id\":\"1001\",\"status2\":\"已付款\",\"note\":\"尽快\",\n"
+          u8"\"seller_phone\":\"138\",\"x\":1,\n\"user_phone\":\"139\",\"status_desc\":\"待发货\","
+          u8"\"quantity\":\"2\",\"total_price\":\"9.90\",\"items\":[{\"item_name\":\"绿茶\"}]}");
   expect_same_both_ways(kDetailPattern, order);
   expect_same_both_ways(kDetailPattern, order + order);
   std::string upper = order;
-  for (char& c : upper) if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   expect_same_both_ways(kDetailPattern, upper);
   expect_same_both_ways(kDetailPattern, upper, true);
   // "status2" not right after the order id value: no match for that order.
@@ -88,7 +91,9 @@ TEST(literal_pattern, double_byte_characters_are_never_split) {
   // some characters, so a literal starting with "A" must not match in the middle of one.
   std::string subject;
   subject += "\x81\x41";  // one GBK character whose trail byte is 'A'
-  subject += "Ab\x81\x41" "b";
+  subject +=
+      "Ab\x81\x41"
+      "b";
   expect_same_both_ways("A(.*?)b", subject);
   expect_same_both_ways("a.*?b", subject);
   expect_same_both_ways("b(.*?)b", gbk(u8"b中文b") + "\xff" + "b\x81");
@@ -133,9 +138,11 @@ TEST(literal_pattern, large_subjects_agree_with_general_engine) {
 
 TEST(literal_pattern, random_subjects_agree_with_general_engine) {
   std::mt19937 rng(12345);
-  const std::string alphabet[] = {"\"", "a", "A", "b", ":", "\n", "\r", " ", "\x81\x41", "\xd6\xd0", "\xff", "\x81"};
-  const std::string patterns[] = {"\"(.*?)\"", "a(.*?)b", "a[\\s\\S]*?b(.*?)\"", "\"a\":(.*?),", "b.*?a([\\s\\S]*?)\"",
-                                  "\"a\":\"(.*?)\"[\\s\\S]*?\"b:"};
+  const std::string alphabet[] = {"\"", "a", "A",        "b",        ":",    "\n",
+                                  "\r", " ", "\x81\x41", "\xd6\xd0", "\xff", "\x81"};
+  const std::string patterns[] = {"\"(.*?)\"",           "a(.*?)b",
+                                  "a[\\s\\S]*?b(.*?)\"", "\"a\":(.*?),",
+                                  "b.*?a([\\s\\S]*?)\"", "\"a\":\"(.*?)\"[\\s\\S]*?\"b:"};
   for (int round = 0; round < 400; ++round) {
     std::string subject;
     const int length = static_cast<int>(rng() % 40);
@@ -152,8 +159,9 @@ TEST(literal_pattern, failing_detail_search_over_many_orders_ends) {
   // (or give up) instead of running for hours.
   std::string subject;
   for (int i = 0; i < 2000; ++i)
-    subject += "\"order_id\":\"1\",\"status2\":\"a\",\"note\":\"\",\"seller_phone\":\"1\",\"user_phone\":\"2\","
-               "\"status_desc\":\"d\",\"quantity\":\"1\",\"total_price\":\"1\",";
+    subject +=
+        "\"order_id\":\"1\",\"status2\":\"a\",\"note\":\"\",\"seller_phone\":\"1\",\"user_phone\":\"2\","
+        "\"status_desc\":\"d\",\"quantity\":\"1\",\"total_price\":\"1\",";
   regex_object re;
   EXPECT_TRUE(re.create(kDetailPattern, subject));
   EXPECT_EQ(re.match_count(), 0);

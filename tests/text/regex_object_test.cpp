@@ -145,7 +145,8 @@ TEST(regex_object, create_in_place_answers_as_create_does_on_both_engines) {
       for (int g = 0; g <= copied.submatch_count() + 1; ++g) {
         int copied_at = -1;
         int in_place_at = -1;
-        EXPECT_EQ(in_place.submatch_text(m, g, &in_place_at), copied.submatch_text(m, g, &copied_at));
+        EXPECT_EQ(in_place.submatch_text(m, g, &in_place_at),
+                  copied.submatch_text(m, g, &copied_at));
         EXPECT_EQ(in_place_at, copied_at);
       }
       EXPECT_EQ(in_place.match_text(m), copied.match_text(m));

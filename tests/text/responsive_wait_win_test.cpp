@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <vector>
 #include <thread>
+#include <vector>
 
 namespace quillmere {
 namespace {

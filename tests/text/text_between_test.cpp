@@ -10,7 +10,8 @@ namespace {
 using testing::gbk;
 
 TEST(text_between, cuts_token_out_of_token_reply) {
-  EXPECT_EQ(text_between(R"({"access_token":"abc","expire_in":7200})", "access_token\":\"", "\""), "abc");
+  EXPECT_EQ(text_between(R"({"access_token":"abc","expire_in":7200})", "access_token\":\"", "\""),
+            "abc");
 }
 
 TEST(text_between, keeps_blank_after_start_marker) {
@@ -27,9 +28,7 @@ TEST(text_between, end_marker_only_counts_behind_start_marker) {
   EXPECT_EQ(text_between("a\"b", "a\"", "\""), "");  // the end may not overlap the start
 }
 
-TEST(text_between, first_start_marker_wins) {
-  EXPECT_EQ(text_between("<1><2>", "<", ">"), "1");
-}
+TEST(text_between, first_start_marker_wins) { EXPECT_EQ(text_between("<1><2>", "<", ">"), "1"); }
 
 TEST(text_between, quote_token_stands_for_double_quote) {
   const std::string subject = "key=\"value\";";

@@ -127,8 +127,8 @@ outcome token_call(shop& shop, std::string_view query, const clock_reading& cloc
 outcome order_ids_call(const shop& shop, const json& param) {
   const text_argument order_date = read_text(param, "order_date");
   if (order_date.state == text_argument::absent) return bad_parameter("order_date", kMissing);
-  const auto day = order_date.state == text_argument::present ? parse_order_date(order_date.text)
-                                                              : std::nullopt;
+  const auto day =
+      order_date.state == text_argument::present ? parse_order_date(order_date.text) : std::nullopt;
   if (!day) return bad_parameter("order_date", kMalformed);
   std::uint64_t page_num = 1;
   if (const auto found = param.find("page_num"); found != param.end()) {
@@ -194,7 +194,8 @@ outcome order_detail_call(const shop& shop, const json& param) {
   }
   const order* found = shop.find_order(order_id.text);
   if (found == nullptr) return refused(kNoSuchOrder, "订单不存在");
-  if (shop.detail_refused(order_id.text)) return refused(kDetailUnavailable, "订单详情暂时无法获取");
+  if (shop.detail_refused(order_id.text))
+    return refused(kDetailUnavailable, "订单详情暂时无法获取");
   json reply = json::object();
   reply["result"] = order_detail(*found);
   reply["status"] = status_object(kSuccess, "success");
@@ -208,7 +209,8 @@ outcome deliver_call(shop& shop, const json& param, const clock_reading& clock) 
   const text_argument express_custom = read_text(param, "express_custom");
   if (order_id.state == text_argument::malformed) return bad_parameter("order_id", kMalformed);
   if (order_id.text.empty()) return bad_parameter("order_id", kMissing);
-  if (express_type.state == text_argument::malformed) return bad_parameter("express_type", kMalformed);
+  if (express_type.state == text_argument::malformed)
+    return bad_parameter("express_type", kMalformed);
   if (express_type.text.empty()) return bad_parameter("express_type", kMissing);
   if (express_no.state == text_argument::malformed) return bad_parameter("express_no", kMalformed);
   if (express_custom.state == text_argument::malformed) {
@@ -216,18 +218,14 @@ outcome deliver_call(shop& shop, const json& param, const clock_reading& clock) 
   }
   switch (shop.deliver(order_id.text, express_type.text, express_custom.text, express_no.text,
                        clock.local)) {
-    case deliver_outcome::delivered:
-      return {kSuccess, std::string(kDeliveredReply)};
-    case deliver_outcome::unknown_order:
-      return refused(kNoSuchOrder, "订单不存在");
-    case deliver_outcome::unknown_courier:
-      return refused(kUnknownCourier, "不支持的快递公司编码");
+    case deliver_outcome::delivered: return {kSuccess, std::string(kDeliveredReply)};
+    case deliver_outcome::unknown_order: return refused(kNoSuchOrder, "订单不存在");
+    case deliver_outcome::unknown_courier: return refused(kUnknownCourier, "不支持的快递公司编码");
     case deliver_outcome::missing_tracking_number:
       return refused(kTrackingNumberNeeded, "除无需物流外必须填写快递单号");
     case deliver_outcome::already_shipped:
       return refused(kNotAwaitingShipment, "订单已发货，不能重复发货");
-    case deliver_outcome::not_paid:
-      return refused(kNotAwaitingShipment, "订单未付款，不能发货");
+    case deliver_outcome::not_paid: return refused(kNotAwaitingShipment, "订单未付款，不能发货");
   }
   return refused(kInternalError, "系统繁忙");
 }
@@ -247,8 +245,7 @@ outcome method_call(shop& shop, std::string_view query, const clock_reading& clo
   if (token.state == text_argument::malformed) return bad_parameter("access_token", kMalformed);
   if (token.text.empty()) return {kBadParameter, std::string(kEmptyTokenReply)};
   switch (shop.check_token(token.text, clock.utc)) {
-    case token_check::valid:
-      break;
+    case token_check::valid: break;
     case token_check::unknown: {
       // The platform names the refused token in brackets and ends the reason with a space.
       std::string reason = "access_token无效(access_token:";
@@ -256,10 +253,10 @@ outcome method_call(shop& shop, std::string_view query, const clock_reading& clo
       reason += " 无效) ";
       return refused(kBadToken, reason);
     }
-    case token_check::expired:
-      return refused(kBadToken, "access_token过期");
+    case token_check::expired: return refused(kBadToken, "access_token过期");
   }
-  if (!shop.take_call(token.text, clock.steady)) return refused(kTooFrequent, "用户请求频次超过上限");
+  if (!shop.take_call(token.text, clock.steady))
+    return refused(kTooFrequent, "用户请求频次超过上限");
 
   if (method_name.empty()) return bad_parameter("method", kMissing);
   const bool known = method_name == "vdian.order.ids.get" || method_name == "vdian.order.get" ||
@@ -315,7 +312,8 @@ std::optional<long long> parse_whole(std::string_view text, long long low, long 
 std::optional<long long> parse_money(std::string_view text) {
   const std::size_t point = text.find('.');
   const auto yuan = parse_whole(text.substr(0, point), 0, 100'000'000);
-  if (!yuan || text.substr(0, point).empty() || text[0] == '+' || text[0] == '-') return std::nullopt;
+  if (!yuan || text.substr(0, point).empty() || text[0] == '+' || text[0] == '-')
+    return std::nullopt;
   long long cents = *yuan * 100;
   if (point != std::string_view::npos) {
     const std::string_view fraction = text.substr(point + 1);
@@ -329,9 +327,7 @@ std::optional<long long> parse_money(std::string_view text) {
   return cents;
 }
 
-outcome control_text_error(std::string_view name) {
-  return bad_parameter(name, kMalformed, 400);
-}
+outcome control_text_error(std::string_view name) { return bad_parameter(name, kMalformed, 400); }
 
 outcome add_order_control(shop& shop, std::string_view query, const clock_reading& clock) {
   order_request wanted;
@@ -348,7 +344,8 @@ outcome add_order_control(shop& shop, std::string_view query, const clock_readin
       return control_text_error("paid");
     }
   }
-  for (auto [name, field] : {std::pair{"item_name", &wanted.item_name}, std::pair{"note", &wanted.note}}) {
+  for (auto [name, field] :
+       {std::pair{"item_name", &wanted.item_name}, std::pair{"note", &wanted.note}}) {
     if (auto text = query_value(query, name)) {
       if (!is_utf8(*text)) return control_text_error(name);
       *field = std::move(*text);
@@ -373,10 +370,8 @@ outcome pay_control(shop& shop, std::string_view query, const clock_reading& clo
   switch (shop.pay(order_id, clock.local)) {
     case pay_outcome::paid:
       return {kSuccess, to_text(success_envelope(order_summary(*shop.find_order(order_id))))};
-    case pay_outcome::unknown_order:
-      return refused(kNoSuchOrder, "订单不存在", 404);
-    case pay_outcome::already_paid:
-      return refused(kBadParameter, "订单已付款", 409);
+    case pay_outcome::unknown_order: return refused(kNoSuchOrder, "订单不存在", 404);
+    case pay_outcome::already_paid: return refused(kBadParameter, "订单已付款", 409);
   }
   return refused(kInternalError, "系统繁忙", 500);
 }
@@ -530,7 +525,8 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   outcome result;
   const bool drop = target.path == "/api" && shop.take_dropped_call();
   const bool platform_path = target.path == "/api" || target.path == "/token";
-  const std::chrono::milliseconds delay = platform_path ? shop.reply_delay() : std::chrono::milliseconds(0);
+  const std::chrono::milliseconds delay =
+      platform_path ? shop.reply_delay() : std::chrono::milliseconds(0);
   try {
     if (!drop) {
       result = dispatch(shop, target.path, target.query, clock, method_name);

@@ -173,9 +173,8 @@ server::~server() { stop(); }
 
 int server::bind() {
   if (impl_->options.port == 0) return impl_->http.bind_to_any_port(impl_->options.host);
-  return impl_->http.bind_to_port(impl_->options.host, impl_->options.port)
-             ? impl_->options.port
-             : -1;
+  return impl_->http.bind_to_port(impl_->options.host, impl_->options.port) ? impl_->options.port
+                                                                            : -1;
 }
 
 bool server::run() {

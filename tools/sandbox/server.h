@@ -15,10 +15,10 @@ inline constexpr int kDefaultPort = 8750;
 
 struct server_options {
   std::string host = "127.0.0.1";
-  int port = kDefaultPort;  // 0: any free port
+  int port = kDefaultPort;        // 0: any free port
   std::chrono::seconds tick{20};  // 0: no beat; the shop changes only through the controls
-  shop_settings shop;  // token lifetime, ids page size, frequency limit
-  std::ostream* log = nullptr;  // one line per request and per beat; none when null
+  shop_settings shop;             // token lifetime, ids page size, frequency limit
+  std::ostream* log = nullptr;    // one line per request and per beat; none when null
 };
 
 class server {

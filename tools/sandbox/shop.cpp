@@ -125,7 +125,8 @@ std::string timestamp_text(local_time time) {
   char text[48];
   std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld", static_cast<int>(day.year()),
                 static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                static_cast<long>(clock.hours().count()), static_cast<long>(clock.minutes().count()),
+                static_cast<long>(clock.hours().count()),
+                static_cast<long>(clock.minutes().count()),
                 static_cast<long>(clock.seconds().count()));
   return text;
 }
@@ -144,7 +145,8 @@ std::string shop_suffix(std::string_view app_key) {
   std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
   for (const unsigned char c : app_key) hash = (hash ^ c) * 1099511628211ull;
   char text[16];
-  std::snprintf(text, sizeof text, "%010llu", static_cast<unsigned long long>(hash % 10'000'000'000ull));
+  std::snprintf(text, sizeof text, "%010llu",
+                static_cast<unsigned long long>(hash % 10'000'000'000ull));
   return text;
 }
 
@@ -205,14 +207,17 @@ std::vector<std::string> shop::order_ids_page(date day, std::uint64_t page_num) 
   // Compared before multiplying, so no page number can overflow.
   if (page_num == 0 || page_num - 1 >= (all.size() + size - 1) / size) return {};
   const auto first = static_cast<std::ptrdiff_t>((page_num - 1) * size);
-  const auto last = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(all.size(), page_num * size));
-  return {std::make_move_iterator(all.begin() + first), std::make_move_iterator(all.begin() + last)};
+  const auto last =
+      static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(all.size(), page_num * size));
+  return {std::make_move_iterator(all.begin() + first),
+          std::make_move_iterator(all.begin() + last)};
 }
 
 bool shop::take_call(std::string_view token, std::chrono::milliseconds now) {
   if (settings_.max_calls_per_second <= 0) return true;
   auto found = recent_calls_.find(token);
-  if (found == recent_calls_.end()) found = recent_calls_.emplace(std::string(token), std::deque<milliseconds>{}).first;
+  if (found == recent_calls_.end())
+    found = recent_calls_.emplace(std::string(token), std::deque<milliseconds>{}).first;
   std::deque<milliseconds>& calls = found->second;
   while (!calls.empty() && now - calls.front() >= seconds(1)) calls.pop_front();
   if (calls.size() >= static_cast<std::size_t>(settings_.max_calls_per_second)) return false;
@@ -322,8 +327,8 @@ void shop::reseed(local_time now) {
   settings_ = startup_settings_;
   recent_calls_.clear();
   const local_days today = floor<days>(now);
-  const auto todays = std::count_if(kSeed.begin(), kSeed.end(),
-                                    [](const seed& s) { return s.days_ago == 0; });
+  const auto todays =
+      std::count_if(kSeed.begin(), kSeed.end(), [](const seed& s) { return s.days_ago == 0; });
   int earlier_index = 0;
   int today_index = 0;
   for (const seed& s : kSeed) {
@@ -331,7 +336,8 @@ void shop::reseed(local_time now) {
     local_time placed;
     if (s.days_ago == 0) {
       // Today's seeded orders came in over the last hour, never before midnight.
-      placed = std::max(now - minutes(9) * (todays - today_index), local_time(day) + minutes(today_index));
+      placed = std::max(now - minutes(9) * (todays - today_index),
+                        local_time(day) + minutes(today_index));
       ++today_index;
     } else {
       placed = day + hours(9) + minutes(97) * earlier_index++;

@@ -75,7 +75,7 @@ struct order_request {
   bool paid = true;
   std::optional<std::string> item_name;
   std::optional<std::string> note;
-  int quantity = 0;           // 0: the catalogue's
+  int quantity = 0;            // 0: the catalogue's
   long long price_cents = -1;  // negative: the catalogue's
 };
 
@@ -83,9 +83,9 @@ struct order_request {
 // the values it started with.
 struct shop_settings {
   std::chrono::seconds token_lifetime{90000};
-  std::size_t page_size = 20;      // order ids per page of vdian.order.ids.get
-  int max_calls_per_second = 0;    // per token; 0: no limit
-  bool refuse_tokens = false;      // the token call is refused even with the right key
+  std::size_t page_size = 20;    // order ids per page of vdian.order.ids.get
+  int max_calls_per_second = 0;  // per token; 0: no limit
+  bool refuse_tokens = false;    // the token call is refused even with the right key
 };
 
 enum class token_check { valid, unknown, expired };

@@ -18,7 +18,8 @@ using namespace std::chrono;
 using namespace std::chrono_literals;
 
 // The texts the program looks for, byte for byte (UTF-8 here; the program compares in GBK).
-constexpr std::string_view kEmptyDay = R"({"status":{"status_code":0,"status_reason":""},"result":[]})";
+constexpr std::string_view kEmptyDay =
+    R"({"status":{"status_code":0,"status_reason":""},"result":[]})";
 constexpr std::string_view kMissingToken =
     "\n{\"status\":{\"status_code\":10007,\"status_reason\":\"参数错误，请参考API文档(参数:`access_token`不能为空) \"}}";
 constexpr std::string_view kDelivered =
@@ -57,10 +58,14 @@ std::vector<std::vector<std::string>> read_details(const std::string& reply) {
 std::string escape_like_winhttp(std::string_view target) {
   std::string sent;
   for (char c : target) {
-    if (c == '{') sent += "%7B";
-    else if (c == '}') sent += "%7D";
-    else if (c == '"') sent += "%22";
-    else sent += c;
+    if (c == '{')
+      sent += "%7B";
+    else if (c == '}')
+      sent += "%7D";
+    else if (c == '"')
+      sent += "%22";
+    else
+      sent += c;
   }
   return sent;
 }
@@ -74,7 +79,8 @@ class platform : public ::testing::Test {
   reply get(const std::string& target) { return answer(demo, {"GET", target}, clock); }
 
   std::string log_in() {
-    const reply token = get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
+    const reply token =
+        get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
     return text_between(token.body, "access_token\":\"", "\"");
   }
 
@@ -92,8 +98,10 @@ class platform : public ::testing::Test {
   static std::string deliver_request(std::string_view id, std::string_view express_type,
                                      std::string_view express_no, std::string_view token) {
     return std::string("/api?param={\"order_id\":\"") + std::string(id) + "\",\"express_type\":\"" +
-           std::string(express_type) + "\",\"express_custom\":\"%E8%87%AA%E5%AE%9A%E4%B9%89%E5%BF%AB%E9%80%92%E5%85%AC%E5%8F%B8\",\"express_no\":\"" +
-           std::string(express_no) + "\"}&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" +
+           std::string(express_type) +
+           "\",\"express_custom\":\"%E8%87%AA%E5%AE%9A%E4%B9%89%E5%BF%AB%E9%80%92%E5%85%AC%E5%8F%B8\",\"express_no\":\"" +
+           std::string(express_no) +
+           "\"}&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" +
            std::string(token) + "\",\"version\":\"1.0\",\"format\":\"json\"}";
   }
 
@@ -106,29 +114,34 @@ class platform : public ::testing::Test {
 };
 
 TEST_F(platform, token_reply_holds_the_token_where_the_program_cuts_it_out) {
-  const reply token = get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
+  const reply token =
+      get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
   EXPECT_EQ(token.http_status, 200);
   const std::string access_token = text_between(token.body, "access_token\":\"", "\"");
   ASSERT_EQ(access_token.size(), 42u);
   EXPECT_EQ(access_token.find_first_not_of("0123456789abcdef"), std::string::npos);
-  EXPECT_EQ(token.body, R"({"result":{"access_token":")" + access_token +
-                            R"(","expire_in":3600},"status":{"status_code":0,"status_reason":"success"}})");
+  EXPECT_EQ(token.body,
+            R"({"result":{"access_token":")" + access_token +
+                R"(","expire_in":3600},"status":{"status_code":0,"status_reason":"success"}})");
   EXPECT_EQ(demo.check_token(access_token, clock.utc), token_check::valid);
   EXPECT_EQ(token.log_line, "GET /token appkey=688001 -> 0");
 }
 
 TEST_F(platform, wrong_key_or_secret_is_refused_without_a_token) {
-  for (const char* target : {"/token?grant_type=client_credential&appkey=688001&secret=x",
-                             "/token?grant_type=client_credential&appkey=1&secret=quillmere-demo-secret",
-                             "/token?grant_type=client_credential&appkey=&secret=",
-                             "/token?grant_type=client_credential",
-                             "/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret+"}) {
+  for (const char* target :
+       {"/token?grant_type=client_credential&appkey=688001&secret=x",
+        "/token?grant_type=client_credential&appkey=1&secret=quillmere-demo-secret",
+        "/token?grant_type=client_credential&appkey=&secret=",
+        "/token?grant_type=client_credential",
+        "/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret+"}) {
     const reply refused = get(target);
-    EXPECT_EQ(refused.body, R"({"status":{"status_code":10022,"status_reason":"appkey或secret错误"}})")
+    EXPECT_EQ(refused.body,
+              R"({"status":{"status_code":10022,"status_reason":"appkey或secret错误"}})")
         << target;
   }
-  EXPECT_EQ(get("/token?appkey=688001&secret=quillmere-demo-secret").body,
-            R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`grant_type`不能为空) "}})");
+  EXPECT_EQ(
+      get("/token?appkey=688001&secret=quillmere-demo-secret").body,
+      R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`grant_type`不能为空) "}})");
 }
 
 TEST_F(platform, ids_reply_has_five_strings_before_the_ids) {
@@ -136,8 +149,9 @@ TEST_F(platform, ids_reply_has_five_strings_before_the_ids) {
   const reply ids = get(ids_request("2026-12-9", token));
   const std::vector<std::string> expected = demo.order_ids(kToday);
   ASSERT_EQ(expected.size(), 4u);
-  EXPECT_EQ(ids.body, R"({"status":{"status_code":0,"status_reason":""},"result":[")" + expected[0] +
-                          R"(",")" + expected[1] + R"(",")" + expected[2] + R"(",")" + expected[3] + R"("]})");
+  EXPECT_EQ(ids.body, R"({"status":{"status_code":0,"status_reason":""},"result":[")" +
+                          expected[0] + R"(",")" + expected[1] + R"(",")" + expected[2] + R"(",")" +
+                          expected[3] + R"("]})");
   EXPECT_EQ(read_ids(ids.body), expected);
   EXPECT_EQ(ids.log_line,
             R"(GET /api vdian.order.ids.get param={"page_num":1,"order_date":"2026-12-9"} -> 0)");
@@ -150,7 +164,8 @@ TEST_F(platform, a_day_without_orders_gets_the_empty_day_text_exactly) {
   EXPECT_TRUE(read_ids(empty.body).empty());
   // Far pages of a full day read the same.
   EXPECT_EQ(get("/api?param={\"page_num\":2,\"order_date\":\"2026-12-9\"}&public={\"method\":"
-                "\"vdian.order.ids.get\",\"access_token\":\"" + token + "\",\"version\":\"1.0\"}")
+                "\"vdian.order.ids.get\",\"access_token\":\"" +
+                token + "\",\"version\":\"1.0\"}")
                 .body,
             kEmptyDay);
 }
@@ -158,7 +173,8 @@ TEST_F(platform, a_day_without_orders_gets_the_empty_day_text_exactly) {
 TEST_F(platform, an_empty_token_gets_the_missing_token_text_exactly_for_every_call) {
   const std::string id = demo.order_ids(kToday).front();
   for (const std::string& target :
-       {ids_request("2026-12-9", ""), detail_request(id, ""), deliver_request(id, "999", "1234566789", ""),
+       {ids_request("2026-12-9", ""), detail_request(id, ""),
+        deliver_request(id, "999", "1234566789", ""),
         std::string("/api?param={}&public={\"method\":\"vdian.order.get\"}")}) {
     const reply refused = get(target);
     EXPECT_EQ(refused.body, kMissingToken) << target;
@@ -170,8 +186,9 @@ TEST_F(platform, an_empty_token_gets_the_missing_token_text_exactly_for_every_ca
 TEST_F(platform, unknown_and_expired_tokens_are_refused_with_no_ids_to_read) {
   const std::string token = log_in();
   const reply unknown = get(ids_request("2026-12-9", "f" + token));
-  EXPECT_EQ(unknown.body, R"({"status":{"status_code":10013,"status_reason":"access_token无效(access_token:f)" +
-                             token + R"( 无效) "}})");
+  EXPECT_EQ(unknown.body,
+            R"({"status":{"status_code":10013,"status_reason":"access_token无效(access_token:f)" +
+                token + R"( 无效) "}})");
   EXPECT_TRUE(read_ids(unknown.body).empty());
 
   clock.utc += 3600s;
@@ -211,9 +228,11 @@ TEST_F(platform, a_token_over_its_calls_a_second_is_refused_with_10005_until_the
   demo.change_settings(limited);
   const std::string token = log_in();
   const std::string other = log_in();
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(read_ids(get(ids_request("2026-12-9", token)).body).size(), 4u) << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(read_ids(get(ids_request("2026-12-9", token)).body).size(), 4u) << i;
   const reply refused = get(ids_request("2026-12-9", token));
-  EXPECT_EQ(refused.body, R"({"status":{"status_code":10005,"status_reason":"用户请求频次超过上限"}})");
+  EXPECT_EQ(refused.body,
+            R"({"status":{"status_code":10005,"status_reason":"用户请求频次超过上限"}})");
   EXPECT_TRUE(read_ids(refused.body).empty());
   // Each token counts its own calls, and a refused call is not counted.
   EXPECT_EQ(read_ids(get(ids_request("2026-12-9", other)).body).size(), 4u);
@@ -231,9 +250,15 @@ TEST_F(platform, order_detail_gives_the_program_its_nine_groups) {
   const reply detail = get(detail_request(id, token));
   const auto matches = read_details(detail.body);
   ASSERT_EQ(matches.size(), 1u) << detail.body;
-  const std::vector<std::string> expected = {
-      id, to_gbk("已付款"), to_gbk("麻烦包装结实一点"), "13800571234", "15855556666",
-      to_gbk("待发货"), "1", "168.00", to_gbk("云南古树普洱茶饼 357克")};
+  const std::vector<std::string> expected = {id,
+                                             to_gbk("已付款"),
+                                             to_gbk("麻烦包装结实一点"),
+                                             "13800571234",
+                                             "15855556666",
+                                             to_gbk("待发货"),
+                                             "1",
+                                             "168.00",
+                                             to_gbk("云南古树普洱茶饼 357克")};
   EXPECT_EQ(matches[0], expected);
   EXPECT_EQ(detail.body.find('%'), std::string::npos) << "the program percent-decodes replies";
 }
@@ -269,8 +294,9 @@ TEST_F(platform, an_unknown_order_is_refused) {
   const reply refused = get(detail_request("7000000000000", token));
   EXPECT_EQ(refused.body, R"({"status":{"status_code":20018,"status_reason":"订单不存在"}})");
   EXPECT_TRUE(read_details(refused.body).empty());
-  EXPECT_EQ(get(detail_request("", token)).body,
-            R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`order_id`不能为空) "}})");
+  EXPECT_EQ(
+      get(detail_request("", token)).body,
+      R"({"status":{"status_code":10007,"status_reason":"参数错误，请参考API文档(参数:`order_id`不能为空) "}})");
 }
 
 TEST_F(platform, an_accepted_delivery_gets_the_success_text_and_the_order_reads_shipped) {
@@ -289,7 +315,8 @@ TEST_F(platform, an_accepted_delivery_gets_the_success_text_and_the_order_reads_
   EXPECT_EQ(demo.deliveries()[0].express_custom, "自定义快递公司");
 
   const reply again = get(deliver_request(id, "1", "SF1403928817", token));
-  EXPECT_EQ(again.body, R"({"status":{"status_code":20017,"status_reason":"订单已发货，不能重复发货"}})");
+  EXPECT_EQ(again.body,
+            R"({"status":{"status_code":20017,"status_reason":"订单已发货，不能重复发货"}})");
   EXPECT_EQ(demo.deliveries().size(), 1u);
 }
 
@@ -367,7 +394,8 @@ TEST_F(platform, malformed_requests_get_a_refusal_and_never_a_crash) {
       "/api?param={\"order_id\":\"1\"}&public={\"method\":",
       "/api?param={\"order_id\":\"1\"}&public=[1,2]",
       "/api?param={\"order_id\":\"1\"}&public=null",
-      "/api?param={\"order_id\":\"1\"}&public={\"method\":\"vdian.shop.get\",\"access_token\":\"" + token + "\"}",
+      "/api?param={\"order_id\":\"1\"}&public={\"method\":\"vdian.shop.get\",\"access_token\":\"" +
+          token + "\"}",
       "/api?param={\"order_id\":\"1\"}&public={\"access_token\":\"" + token + "\"}",
       "/api?param={\"order_id\":\"1\"}&public={\"method\":7,\"access_token\":\"" + token + "\"}",
       "/api?param={\"order_id\":\"1\"}&public={\"method\":\"vdian.order.get\",\"access_token\":[]}",
@@ -380,12 +408,18 @@ TEST_F(platform, malformed_requests_get_a_refusal_and_never_a_crash) {
       "/api?param={\"order_id\":\"\\ud800\"}&public=" + good_public,
       "/api?param=" + std::string(4000, '[') + "&public=" + good_public,
       "/api?param={\"a\":" + std::string(20000, '1') + "}&public=" + good_public,
-      "/api?param={\"page_num\":1}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" + token + "\"}",
-      "/api?param={\"page_num\":0,\"order_date\":\"2026-12-9\"}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" + token + "\"}",
-      "/api?param={\"page_num\":\"1\",\"order_date\":\"2026-12-9\"}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" + token + "\"}",
-      "/api?param={\"page_num\":1,\"order_date\":\"2026-2-30\"}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" + token + "\"}",
-      "/api?param={\"page_num\":1,\"order_date\":20261209}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" + token + "\"}",
-      "/api?param={\"order_id\":\"1\",\"express_type\":1.5}&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" + token + "\"}",
+      "/api?param={\"page_num\":1}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" +
+          token + "\"}",
+      "/api?param={\"page_num\":0,\"order_date\":\"2026-12-9\"}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" +
+          token + "\"}",
+      "/api?param={\"page_num\":\"1\",\"order_date\":\"2026-12-9\"}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" +
+          token + "\"}",
+      "/api?param={\"page_num\":1,\"order_date\":\"2026-2-30\"}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" +
+          token + "\"}",
+      "/api?param={\"page_num\":1,\"order_date\":20261209}&public={\"method\":\"vdian.order.ids.get\",\"access_token\":\"" +
+          token + "\"}",
+      "/api?param={\"order_id\":\"1\",\"express_type\":1.5}&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" +
+          token + "\"}",
       "/token?grant_type=password",
       "/tokens",
       "/",
@@ -410,8 +444,10 @@ TEST_F(platform, malformed_requests_get_a_refusal_and_never_a_crash) {
 TEST_F(platform, numbers_are_taken_where_texts_are_expected) {
   const std::string token = log_in();
   const std::string id = demo.order_ids(kToday).front();
-  const std::string target = "/api?param={\"order_id\":" + id + ",\"express_type\":3,\"express_no\":\"ZT1\"}"
-                             "&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" + token + "\"}";
+  const std::string target = "/api?param={\"order_id\":" + id +
+                             ",\"express_type\":3,\"express_no\":\"ZT1\"}"
+                             "&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" +
+                             token + "\"}";
   EXPECT_EQ(get(target).body, kDelivered);
 }
 
@@ -419,16 +455,17 @@ TEST_F(platform, log_line_shows_the_decoded_param_on_one_line) {
   const std::string token = log_in();
   const reply detail = get(escape_like_winhttp(detail_request("%E8%AE%A2%201", token)));
   EXPECT_EQ(detail.log_line, "GET /api vdian.order.get param={\"order_id\":\"订 1\"} -> 20018");
-  EXPECT_EQ(get("/api?param=a%0D%0Ab%FF&public={").log_line, "GET /api - param=a\\x0D\\x0Ab\\xFF -> 10007");
+  EXPECT_EQ(get("/api?param=a%0D%0Ab%FF&public={").log_line,
+            "GET /api - param=a\\x0D\\x0Ab\\xFF -> 10007");
 }
 
 class controls : public platform {};
 
 TEST_F(controls, add_order_puts_a_new_order_on_the_chosen_day) {
   const std::string token = log_in();
-  const reply added = get(
-      "/sandbox/add-order?date=2026-12-7&paid=0&item_name=%E6%A1%82%E8%8A%B1%E9%85%92%E9%85%BF"
-      "&note=%E8%AF%B7%E5%BF%AB%E7%82%B9&quantity=2&price=12.5");
+  const reply added =
+      get("/sandbox/add-order?date=2026-12-7&paid=0&item_name=%E6%A1%82%E8%8A%B1%E9%85%92%E9%85%BF"
+          "&note=%E8%AF%B7%E5%BF%AB%E7%82%B9&quantity=2&price=12.5");
   ASSERT_EQ(added.http_status, 200) << added.body;
   const auto result = nlohmann::json::parse(added.body)["result"];
   const std::string id = result["order_id"];
@@ -436,9 +473,9 @@ TEST_F(controls, add_order_puts_a_new_order_on_the_chosen_day) {
   EXPECT_EQ(read_ids(get(ids_request("2026-12-7", token)).body), std::vector<std::string>{id});
   const auto groups = read_details(get(detail_request(id, token)).body);
   ASSERT_EQ(groups.size(), 1u);
-  const std::vector<std::string> expected = {id, to_gbk("未付款"), to_gbk("请快点"), "13800571234",
-                                             groups[0][4], to_gbk("待付款"), "2", "25.00",
-                                             to_gbk("桂花酒酿")};
+  const std::vector<std::string> expected = {
+      id,  to_gbk("未付款"), to_gbk("请快点"),  "13800571234", groups[0][4], to_gbk("待付款"),
+      "2", "25.00",          to_gbk("桂花酒酿")};
   EXPECT_EQ(groups[0], expected);
 }
 
@@ -491,9 +528,12 @@ TEST_F(controls, tick_expire_and_reset_drive_the_shop) {
 TEST_F(controls, settings_change_tokens_pages_and_limits_until_reset) {
   const auto changed = nlohmann::json::parse(
       get("/sandbox/settings?token_seconds=20&page_size=2&max_calls_per_second=7").body)["result"];
-  EXPECT_EQ(changed, nlohmann::json::parse(
-                         R"({"token_seconds":20,"page_size":2,"max_calls_per_second":7,"refuse_tokens":false})"));
-  const reply token = get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
+  EXPECT_EQ(
+      changed,
+      nlohmann::json::parse(
+          R"({"token_seconds":20,"page_size":2,"max_calls_per_second":7,"refuse_tokens":false})"));
+  const reply token =
+      get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret");
   EXPECT_NE(token.body.find(R"("expire_in":20})"), std::string::npos) << token.body;
   const std::string access_token = text_between(token.body, "access_token\":\"", "\"");
   EXPECT_EQ(read_ids(get(ids_request("2026-12-9", access_token)).body).size(), 2u);
@@ -503,11 +543,13 @@ TEST_F(controls, settings_change_tokens_pages_and_limits_until_reset) {
 
   // A login refused whatever the key, as when the platform is down for logins.
   get("/sandbox/settings?refuse_tokens=1");
-  EXPECT_EQ(get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret").body,
-            R"({"status":{"status_code":10001,"status_reason":"系统错误"}})");
-  for (const char* bad : {"token_seconds=0", "page_size=0", "max_calls_per_second=-1", "refuse_tokens=yes",
-                          "page_size=x"}) {
-    EXPECT_EQ(get(std::string("/sandbox/settings?") + bad + "&refuse_tokens=0").http_status, 400) << bad;
+  EXPECT_EQ(
+      get("/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret").body,
+      R"({"status":{"status_code":10001,"status_reason":"系统错误"}})");
+  for (const char* bad : {"token_seconds=0", "page_size=0", "max_calls_per_second=-1",
+                          "refuse_tokens=yes", "page_size=x"}) {
+    EXPECT_EQ(get(std::string("/sandbox/settings?") + bad + "&refuse_tokens=0").http_status, 400)
+        << bad;
   }
   EXPECT_TRUE(demo.settings().refuse_tokens) << "a bad value changes nothing";
 
@@ -535,7 +577,7 @@ TEST_F(controls, drop_calls_loses_the_next_method_calls_and_nothing_else) {
   EXPECT_TRUE(demo.deliveries().empty());
   EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
 
-  get("/sandbox/drop-calls");  // one by default
+  get("/sandbox/drop-calls");          // one by default
   get("/sandbox/drop-calls?count=0");  // and none again
   EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
   for (const char* bad : {"-1", "1001", "x", ""}) {
@@ -567,7 +609,8 @@ TEST_F(controls, slow_holds_back_platform_replies_only_until_reset) {
     EXPECT_EQ(get(std::string("/sandbox/slow?ms=") + bad).http_status, 400) << bad;
   }
   EXPECT_EQ(get("/sandbox/slow").http_status, 400);
-  EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 2000) << "a bad control changes nothing";
+  EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 2000)
+      << "a bad control changes nothing";
   get("/sandbox/reset");
   EXPECT_EQ(get(ids_request("2026-12-9", token)).delay.count(), 0);
   get("/sandbox/slow?ms=50");
@@ -584,7 +627,8 @@ TEST_F(controls, refuse_detail_refuses_that_order_only_until_reset) {
   ASSERT_EQ(get("/sandbox/refuse-detail?order_id=" + ids[0]).http_status, 200);
 
   const reply refused = get(detail_request(ids[0], token));
-  EXPECT_EQ(refused.body, R"({"status":{"status_code":20005,"status_reason":"订单详情暂时无法获取"}})");
+  EXPECT_EQ(refused.body,
+            R"({"status":{"status_code":20005,"status_reason":"订单详情暂时无法获取"}})");
   EXPECT_TRUE(read_details(refused.body).empty());
   EXPECT_EQ(get(detail_request(ids[0], token)).body, refused.body);
   EXPECT_EQ(read_details(get(detail_request(ids[1], token)).body).size(), 1u);

@@ -56,7 +56,7 @@ http_reply send_raw(int port, const std::string& request_bytes) {
   if (sock < 0) return reply;
   std::string received;
   if (::send(sock, request_bytes.data(), request_bytes.size(), MSG_NOSIGNAL) ==
-          static_cast<ssize_t>(request_bytes.size())) {
+      static_cast<ssize_t>(request_bytes.size())) {
     char buffer[4096];
     ssize_t got;
     // Refusals of unreadable requests leave the connection open, so stop at the body's end.
@@ -80,12 +80,14 @@ http_reply send_raw(int port, const std::string& request_bytes) {
 }
 
 http_reply get(int port, const std::string& target) {
-  return send_raw(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  return send_raw(port,
+                  "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
 }
 
 std::string log_in(int port) {
   return text_between(
-      get(port, "/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret").body,
+      get(port, "/token?grant_type=client_credential&appkey=688001&secret=quillmere-demo-secret")
+          .body,
       "access_token\":\"", "\"");
 }
 
@@ -145,8 +147,10 @@ TEST_F(served, requests_the_http_layer_cannot_take_still_get_a_platform_refusal)
   EXPECT_EQ(garbage.status, 400);
   EXPECT_EQ(garbage.body, R"({"status":{"status_code":10009,"status_reason":"请求格式错误"}})");
 
-  const http_reply gbk_bytes = get(port, "/api?param={\"order_id\":\"\xD6\xD0\"}&public={\"method\":"
-                                         "\"vdian.order.get\",\"access_token\":\"" + log_in(port) + "\"}");
+  const http_reply gbk_bytes = get(port,
+                                   "/api?param={\"order_id\":\"\xD6\xD0\"}&public={\"method\":"
+                                   "\"vdian.order.get\",\"access_token\":\"" +
+                                       log_in(port) + "\"}");
   EXPECT_EQ(gbk_bytes.status, 200);
   EXPECT_NE(gbk_bytes.body.find("\"status_code\":10007"), std::string::npos) << gbk_bytes.body;
 
@@ -166,19 +170,20 @@ TEST_F(served, logs_one_line_per_request) {
   serving.join();
   std::istringstream lines(log.str());
   std::vector<std::string> seen;
-  for (std::string line; std::getline(lines, line);) seen.push_back(line.substr(9));  // after hh:mm:ss
-  const std::vector<std::string> expected = {"GET /token appkey=688001 -> 0",
-                                             "GET /sandbox/add-order note=快 -> 0",
-                                             "- - -> HTTP 414"};
+  for (std::string line; std::getline(lines, line);)
+    seen.push_back(line.substr(9));  // after hh:mm:ss
+  const std::vector<std::string> expected = {
+      "GET /token appkey=688001 -> 0", "GET /sandbox/add-order note=快 -> 0", "- - -> HTTP 414"};
   EXPECT_EQ(seen, expected) << log.str();
 }
-
 
 // Sends a GET without "Connection: close"; what came back before the connection ended or went
 // quiet for a second.
 std::string exchange_kept_alive(int sock, const std::string& target) {
   const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-  if (::send(sock, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return {};
+  if (::send(sock, request.data(), request.size(), MSG_NOSIGNAL) !=
+      static_cast<ssize_t>(request.size()))
+    return {};
   std::string received;
   char buffer[4096];
   pollfd ready{sock, POLLIN, 0};
@@ -196,7 +201,8 @@ TEST_F(served, a_dropped_call_closes_the_connection_without_a_reply) {
   // quietly retry the dropped call on it.
   const int idle = open_connection(port);
   ASSERT_GE(idle, 0);
-  ASSERT_EQ(exchange_kept_alive(idle, "/sandbox/orders?date=2000-1-1").rfind("HTTP/1.1 200", 0), 0u);
+  ASSERT_EQ(exchange_kept_alive(idle, "/sandbox/orders?date=2000-1-1").rfind("HTTP/1.1 200", 0),
+            0u);
   ASSERT_EQ(get(port, "/sandbox/drop-calls?count=1").status, 200);
   char buffer[256];
   EXPECT_EQ(::recv(idle, buffer, sizeof buffer, 0), 0) << "the idle connection was closed";
@@ -244,7 +250,8 @@ TEST_F(served, keeps_its_shop_whole_under_parallel_clients) {
     clients.emplace_back([&] {
       for (int i = 0; i < 10; ++i) {
         if (get(port, "/sandbox/add-order?paid=1").status == 200) ++good;
-        const auto ids = nlohmann::json::parse(get(port, ids_request(today(), token)).body, nullptr, false);
+        const auto ids =
+            nlohmann::json::parse(get(port, ids_request(today(), token)).body, nullptr, false);
         if (ids.is_object() && ids["result"].is_array()) ++good;
       }
     });
@@ -252,7 +259,8 @@ TEST_F(served, keeps_its_shop_whole_under_parallel_clients) {
   for (auto& client : clients) client.join();
   EXPECT_EQ(good, 80);
   // More than a page of ids now: the shop's own list says how many.
-  const auto orders = nlohmann::json::parse(get(port, "/sandbox/orders?date=" + today()).body)["result"];
+  const auto orders =
+      nlohmann::json::parse(get(port, "/sandbox/orders?date=" + today()).body)["result"];
   EXPECT_GE(orders.size(), 44u);
 }
 
@@ -307,7 +315,8 @@ class sandbox_process {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       pollfd ready{output_, POLLIN, 0};
-      if (left <= 0ms || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
+      if (left <= 0ms || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0)
+        return std::nullopt;
       char buffer[1024];
       const ssize_t got = ::read(output_, buffer, sizeof buffer);
       if (got <= 0) return std::nullopt;

@@ -22,9 +22,9 @@ TEST(order_date, reads_the_program_form_and_refuses_other_text) {
   EXPECT_EQ(parse_order_date("2026-12-9"), kToday);
   EXPECT_EQ(parse_order_date("2026-05-03"), 2026y / 5 / 3);
   EXPECT_EQ(parse_order_date("2028-2-29"), 2028y / 2 / 29);
-  for (std::string_view wrong : {"", "2026-2-30", "2026-13-1", "2026-0-1", "26-1-1", "2026-1-1 ",
-                                 "2026/1/1", "2026-1", "2026-1-1-1", "20261-1-1", "+2026-1-1",
-                                 "2026-001-1", "0999-1-1", "２０２６-1-1"}) {
+  for (std::string_view wrong :
+       {"", "2026-2-30", "2026-13-1", "2026-0-1", "26-1-1", "2026-1-1 ", "2026/1/1", "2026-1",
+        "2026-1-1-1", "20261-1-1", "+2026-1-1", "2026-001-1", "0999-1-1", "２０２６-1-1"}) {
     EXPECT_EQ(parse_order_date(wrong), std::nullopt) << wrong;
   }
 }
@@ -75,7 +75,8 @@ TEST(demo_shop, is_the_same_at_every_start_and_after_a_reset) {
   for (std::size_t i = 0; i < seeded.size(); ++i) EXPECT_TRUE(same(seeded[i], second.orders()[i]));
 
   first.tick(kMorning + 1min);
-  ASSERT_EQ(first.deliver(seeded[5].order_id, "1", "", "SF1", kMorning), deliver_outcome::delivered);
+  ASSERT_EQ(first.deliver(seeded[5].order_id, "1", "", "SF1", kMorning),
+            deliver_outcome::delivered);
   first.reseed(kMorning);
   ASSERT_EQ(first.orders().size(), seeded.size());
   for (std::size_t i = 0; i < seeded.size(); ++i) EXPECT_TRUE(same(seeded[i], first.orders()[i]));
