@@ -30,7 +30,8 @@ const std::string kDate = "2026-5-3";
 std::vector<int> pages_asked(const FakeNetwork& network, const std::map<std::string, int>& pages) {
   std::vector<int> asked;
   for (const std::string& url : network.pages) {
-    if (url.find("vdian.order.ids.get") == std::string::npos) continue;
+    // By the method key: an order id (any text without a quote) may hold a method's name.
+    if (url.find(R"("method":"vdian.order.ids.get")") == std::string::npos) continue;
     const auto found = pages.find(url);
     asked.push_back(found != pages.end() ? found->second : 0);
   }
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The paging is what is fuzzed here: the window closes at the first order's details, which
   // ends the walk over the ids.
   network.during_exchange = [&](const std::string& url) {
-    if (url.find("vdian.order.get") != std::string::npos) window.is_alive = false;
+    if (url.find(R"("method":"vdian.order.get")") != std::string::npos) window.is_alive = false;
   };
   run_order_retrieval(session, window, network, pacing);
   check_paging(pages_asked(network, page_urls), pages);

@@ -1174,8 +1174,11 @@ TEST_F(DeliveryTest,
   ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(csv)); })) << log();
   const std::string text = read_file(csv);
   std::string titles;
-  for (int column = 0; column < 8; ++column)
-    titles += (column ? "," : "") + utf8(app_->column_title(orders_, column));
+  // Appended piece by piece: g++ 12 takes a prepend for an overlapping copy (-Wrestrict).
+  for (int column = 0; column < 8; ++column) {
+    if (column > 0) titles += ",";
+    titles += utf8(app_->column_title(orders_, column));
+  }
   EXPECT_EQ(text.rfind("\xEF\xBB\xBF" + titles + "\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("\r\n1," + ids_[0] + ","), std::string::npos) << text;
   EXPECT_NE(text.find("\r\n2," + ids_[1] + ","), std::string::npos) << text;

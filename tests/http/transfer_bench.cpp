@@ -1,8 +1,9 @@
 // Transfer speed of both request routines for a 10 MB body on loopback. Prints MB/s
 // (10^6 bytes per second) of each routine, then the URL it keeps serving until a line arrives
 // on standard input, so that tests/http/transfer-bench.sh can measure curl on the same server.
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,8 @@
 // Adds a DER certificate to the machine root store of the Wine prefix it runs in, so that the
 // TLS tests' throwaway CA is trusted there and nowhere else.
-#include <wincrypt.h>
 #include <windows.h>
+
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <fstream>
