@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "http/decode.h"
+#include "shop/calls.h"
 #include "shop/couriers.h"
 #include "shop/replies.h"
 #include "shop/requests.h"
@@ -27,8 +28,6 @@ constexpr int kLongestIdsRequestGapMs = 30000;
 // A page with this many ids may have a next one.
 constexpr std::size_t kFullPage = 10;
 constexpr int kLastPage = 100;
-// How often a wait for another thread's renewal looks again.
-constexpr int kRenewalPollMs = 50;
 
 // Columns 1 to 7 of an order-list row; column 0 is written by the caller first.
 void write_order_cells(ReportList& list, int row, const OrderDetail& order) {
@@ -58,83 +57,6 @@ std::vector<std::string> ids_to_read(IdsReplyKind kind, std::string_view ids_rep
 bool is_failure(IdsReplyKind kind) {
   return kind == IdsReplyKind::no_reply || kind == IdsReplyKind::refusal ||
          kind == IdsReplyKind::missing_token;
-}
-
-// What a call that carries the token goes through.
-struct Caller {
-  Session& session;
-  MainWindow& window;
-  Network& network;
-  Pacing& pacing;
-  bool frequency_refused = false;  // some reply said the calls come too often
-};
-
-// The token request of 登陆 again, with the remembered key and secret. A second caller waits
-// for the first one's result, which takes no longer than its exchange; every caller is a job's
-// thread, never the window's.
-void renew_token(Caller& caller, bool after_refusal) {
-  Session& session = caller.session;
-  Session::Renewal renewal;
-  switch (session.claim_renewal(after_refusal, &renewal)) {
-    case Session::Claim::claimed: break;
-    case Session::Claim::under_way:
-      while (session.renewal_under_way()) {
-        caller.pacing.wait_until(kRenewalPollMs, [&] { return !session.renewal_under_way(); });
-      }
-      return;
-    case Session::Claim::too_soon:
-    case Session::Claim::no_login: return;
-  }
-  const std::string reply =
-      caller.network.fetch_page(build_token_request(renewal.app_key, renewal.secret));
-  const std::string token = read_token(reply);
-  const bool renewed = login_succeeded(token, reply);
-  switch (session.finish_renewal(renewal, renewed ? token : std::string(), read_expire_in(reply))) {
-    case Session::Outcome::renewed: caller.window.append_log(texts::kRenewalSucceeded); break;
-    case Session::Outcome::failed: caller.window.append_log(texts::kRenewalFailed); break;
-    case Session::Outcome::failed_again:  // said once for a run of failures
-    case Session::Outcome::thrown_away: break;
-  }
-}
-
-enum class Transport { wininet, winhttp };
-
-// Sends the request `build` makes from a token, decoded. Renews first when the token is about
-// to expire; when the platform refuses the token, renews (unless a newer token is already
-// there) and sends once more with the new token.
-template <class Build>
-std::string call_with_token(Caller& caller, Transport transport, const Build& build) {
-  Session& session = caller.session;
-  auto send = [&](const std::string& token) {
-    const std::string url = build(token);
-    // Replies arrive percent-encoded UTF-8.
-    std::string reply =
-        url_decode(transport == Transport::wininet ? caller.network.fetch_page(url)
-                                                   : caller.network.winhttp_fetch(url),
-                   true);
-    if (is_frequency_refused(reply)) caller.frequency_refused = true;
-    return reply;
-  };
-  if (session.renewal_due()) renew_token(caller, false);
-  const std::string token = session.access_token();
-  std::string reply = send(token);
-  if (!is_token_refused(reply) || !session.has_remembered_login()) return reply;
-  if (session.access_token() == token) renew_token(caller, true);
-  const std::string current = session.access_token();
-  if (current == token || !caller.window.alive()) return reply;
-  return send(current);
-}
-
-std::string fetch_ids_page(Caller& caller, const std::string& order_date, int page_num) {
-  return call_with_token(caller, Transport::wininet, [&](const std::string& token) {
-    return build_order_ids_request(order_date, token, page_num);
-  });
-}
-
-std::string fetch_detail(Caller& caller, const std::string& order_id) {
-  return call_with_token(caller, Transport::wininet, [&](const std::string& token) {
-    return build_order_detail_request(order_id, token);
-  });
 }
 
 // The ids of a day over all its pages, in page order; a later page adds only ids that no
@@ -436,22 +358,17 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
     order_second_cell = orders.cell(row, 2);
   };
 
-  // A refused token ships nothing, so the retry after a renewal cannot ship twice.
   std::string reply;
   if (courier == 0) {
     take_selected_order();
-    reply = call_with_token(caller, Transport::winhttp, [&](const std::string& token) {
-      return build_delivery_request(order_id, code, token);
-    });
+    reply = send_delivery(caller, order_id, code, courier, std::string());
   } else if (courier >= 1) {
     const std::string tracking_number = express.tracking_text();
     if (tracking_number.empty()) {
       window.show_message(texts::kEnterTrackingNumber, kMessageOk);
     } else {
       take_selected_order();
-      reply = call_with_token(caller, Transport::winhttp, [&](const std::string& token) {
-        return build_delivery_request_with_courier(order_id, code, tracking_number, token);
-      });
+      reply = send_delivery(caller, order_id, code, courier, tracking_number);
     }
   }
 
