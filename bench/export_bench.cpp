@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/list_export.h"
+#include "sheet/list_export.h"
 #include "text/codepage.h"
 
 namespace {
@@ -18,8 +18,8 @@ std::string gbk(std::string_view utf8) {
 }
 
 // The order list's columns, every row different where the program's rows are.
-quillmere::shop::ExportTable order_list(int rows) {
-  quillmere::shop::ExportTable table;
+quillmere::sheet::ExportTable order_list(int rows) {
+  quillmere::sheet::ExportTable table;
   for (const char* title :
        {"ID", "订单号", "销量", "商品名", "付款状态", "发货状态", "买家留言", "买家微信号"})
     table.titles.push_back(gbk(title));
@@ -39,7 +39,7 @@ void csv_export(benchmark::State& state) {
   const auto table = order_list(static_cast<int>(state.range(0)));
   std::size_t bytes = 0;
   for (auto _ : state) {
-    const std::string text = quillmere::shop::csv_text(table);
+    const std::string text = quillmere::sheet::csv_text(table);
     bytes = text.size();
     benchmark::DoNotOptimize(text.data());
   }
@@ -53,7 +53,7 @@ void xlsx_export(benchmark::State& state) {
                                .string();
   for (auto _ : state) {
     std::string error;
-    if (!quillmere::shop::write_xlsx(path, "2026-8-2", table, &error))
+    if (!quillmere::sheet::write_xlsx(path, "2026-8-2", table, &error))
       state.SkipWithError(error.c_str());
   }
   state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/control_ids.h"
-#include "app/list_export.h"
 #include "app/win32_support_win.h"
+#include "sheet/list_export.h"
 #include "shop/requests.h"
 #include "text/codepage.h"
 #include "text/gbk_literal.h"
@@ -71,18 +71,18 @@ DWORD replace_file(
   return error;
 }
 
-DWORD write_csv(const std::wstring& target, const shop::ExportTable& table) {
-  return replace_file_with(target, shop::csv_text(table));
+DWORD write_csv(const std::wstring& target, const sheet::ExportTable& table) {
+  return replace_file_with(target, sheet::csv_text(table));
 }
 
 DWORD write_workbook(const std::wstring& target, std::string_view day,
-                     const shop::ExportTable& table) {
+                     const sheet::ExportTable& table) {
   return replace_file(target, [&](const std::wstring& temporary, FileHandle& file) -> DWORD {
     // libxlsxwriter opens the file itself, by name.
     file.reset();
     std::string reason;
     SetLastError(0);
-    if (shop::write_xlsx(bytes_from(temporary, kCodePageUtf8), day, table, &reason)) return 0;
+    if (sheet::write_xlsx(bytes_from(temporary, kCodePageUtf8), day, table, &reason)) return 0;
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_WRITE_FAULT;
   });
@@ -94,7 +94,8 @@ std::string export_day(HWND owner, bool orders) {
   if (!orders || DateTime_GetSystemtime(GetDlgItem(owner, kDatePicker), &day) != GDT_VALID)
     GetLocalTime(&day);
   const shop::Date date{day.wYear, day.wMonth, day.wDay};
-  return orders ? shop::order_date_text(date) : shop::padded_date_text(date);
+  return orders ? shop::order_date_text(date)
+                : sheet::padded_date_text(date.year, date.month, date.day);
 }
 
 void append_to_log(HWND owner, std::string_view text) {
@@ -139,8 +140,8 @@ bool ask_for_file(HWND owner, const std::string& proposed, std::wstring* chosen,
   return true;
 }
 
-shop::ExportTable table_of(const ReportListView& list) {
-  shop::ExportTable table;
+sheet::ExportTable table_of(const ReportListView& list) {
+  sheet::ExportTable table;
   for (const std::wstring& title : list.titles_on_window_thread())
     table.titles.push_back(gbk(title));
   const std::vector<std::vector<std::wstring>> rows = list.rows_on_window_thread();
@@ -174,17 +175,17 @@ DWORD replace_file_with(const std::wstring& target, const std::string& bytes) {
 
 void export_list(HWND owner, const ReportListView& list) {
   // Read before the dialog: the lists may change while it is open.
-  const shop::ExportTable table = table_of(list);
+  const sheet::ExportTable table = table_of(list);
   const bool orders = GetDlgCtrlID(list.handle()) == kOrderList;
   const std::string day = export_day(owner, orders);
-  const std::string proposed = shop::export_file_name(
-      orders ? shop::order_list_export_name() : shop::delivery_list_export_name(), day);
+  const std::string proposed = sheet::export_file_name(
+      orders ? sheet::order_list_export_name() : sheet::delivery_list_export_name(), day);
   std::wstring target;
   int type = 1;
   if (!ask_for_file(owner, proposed, &target, &type)) return;
   last_folder = folder_of(target);
 
-  const DWORD error = shop::export_format_of(gbk(target), type) == shop::ExportFormat::csv
+  const DWORD error = sheet::export_format_of(gbk(target), type) == sheet::ExportFormat::csv
                           ? write_csv(target, table)
                           : write_workbook(target, day, table);
   if (error != 0) {
@@ -192,7 +193,7 @@ void export_list(HWND owner, const ReportListView& list) {
     MessageBoxW(owner, text.c_str(), wide(kCaption).c_str(), kWarningFlags);
     return;
   }
-  append_to_log(owner, shop::exported_log_line(table.rows.size(), gbk(target)));
+  append_to_log(owner, sheet::exported_log_line(table.rows.size(), gbk(target)));
 }
 
 }  // namespace quillmere::app

@@ -1,4 +1,4 @@
-#include "app/list_export.h"
+#include "sheet/list_export.h"
 
 #include <xlsxwriter.h>
 
@@ -9,7 +9,7 @@
 #include "text/codepage.h"
 #include "text/gbk_literal.h"
 
-namespace quillmere::shop {
+namespace quillmere::sheet {
 namespace {
 
 // Excel holds at most this many characters in a cell; libxlsxwriter refuses longer ones.
@@ -106,9 +106,9 @@ struct WorkbookCloser {
 std::string_view order_list_export_name() { return kOrderListName; }
 std::string_view delivery_list_export_name() { return kDeliveryListName; }
 
-std::string padded_date_text(const Date& date) {
+std::string padded_date_text(int year, int month, int day) {
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
   return buffer;
 }
 
@@ -223,4 +223,4 @@ std::string exported_log_line(std::size_t rows, std::string_view file_name) {
   return line;
 }
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::sheet

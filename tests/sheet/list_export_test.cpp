@@ -1,15 +1,14 @@
 // What 导出 writes: the file's name and the CSV text.
 
-#include "app/list_export.h"
+#include "sheet/list_export.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "shop/requests.h"
 #include "test_support.h"
 
-namespace quillmere::shop {
+namespace quillmere::sheet {
 namespace {
 
 using testing::gbk;
@@ -17,9 +16,8 @@ using testing::gbk;
 std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
 TEST(list_export, file_names_and_formats) {
-  EXPECT_EQ(export_file_name(order_list_export_name(), order_date_text({2026, 8, 2})),
-            gbk(u8"订单 2026-8-2.xlsx"));
-  EXPECT_EQ(export_file_name(delivery_list_export_name(), padded_date_text({2026, 12, 9})),
+  EXPECT_EQ(export_file_name(order_list_export_name(), "2026-8-2"), gbk(u8"订单 2026-8-2.xlsx"));
+  EXPECT_EQ(export_file_name(delivery_list_export_name(), padded_date_text(2026, 12, 9)),
             gbk(u8"发货记录 2026-12-09.xlsx"));
   // The extension typed wins over the type chosen; without one the type decides.
   EXPECT_EQ(export_format_of("a.CSV", 1), ExportFormat::csv);
@@ -85,4 +83,4 @@ TEST(list_export, log_line_counts_the_rows) {
 }
 
 }  // namespace
-}  // namespace quillmere::shop
+}  // namespace quillmere::sheet

@@ -1,6 +1,6 @@
 // A workbook written by 导出, unzipped and read back as Excel reads it.
 
-#include "app/list_export.h"
+#include "sheet/list_export.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 
 #include "test_support.h"
 
-namespace quillmere::shop {
+namespace quillmere::sheet {
 namespace {
 
 using testing::gbk;
@@ -98,4 +98,4 @@ TEST_F(WrittenWorkbook, an_unwritable_path_fails_with_a_reason) {
 }
 
 }  // namespace
-}  // namespace quillmere::shop
+}  // namespace quillmere::sheet

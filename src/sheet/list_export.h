@@ -7,9 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shop/ports.h"
-
-namespace quillmere::shop {
+namespace quillmere::sheet {
 
 enum class ExportFormat { xlsx, csv };
 
@@ -24,7 +22,7 @@ std::string_view order_list_export_name();
 std::string_view delivery_list_export_name();
 
 // Four-digit year, "-", two-digit month, "-", two-digit day: 2026-12-09.
-std::string padded_date_text(const Date& date);
+std::string padded_date_text(int year, int month, int day);
 
 // "订单 2026-8-2.xlsx": the list's name, a space, the day, the extension (GBK).
 std::string export_file_name(std::string_view list_name, std::string_view day);
@@ -54,4 +52,4 @@ bool write_xlsx(const std::string& utf8_path, std::string_view sheet_name, const
 // "已导出 N 行：", the file's name, CRLF (GBK); N counts the rows without the titles.
 std::string exported_log_line(std::size_t rows, std::string_view file_name);
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::sheet
