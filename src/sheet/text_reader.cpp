@@ -55,7 +55,9 @@ std::string gbk_from_utf16(std::string_view bytes, bool big_endian) {
 
 // The file's text as GBK.
 std::string gbk_text_of(std::string_view bytes) {
-  const auto starts_with = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  const auto starts_with = [&](std::string_view mark) {
+    return bytes.substr(0, mark.size()) == mark;
+  };
   if (starts_with("\xEF\xBB\xBF")) return recode(bytes.substr(3), kCodePageUtf8, kCodePageGbk);
   if (starts_with("\xFF\xFE")) return gbk_from_utf16(bytes.substr(2), false);
   if (starts_with("\xFE\xFF")) return gbk_from_utf16(bytes.substr(2), true);

@@ -52,7 +52,9 @@ uLong ZCALLBACK read_memory(voidpf, voidpf stream, void* buffer, uLong size) {
 
 uLong ZCALLBACK write_memory(voidpf, voidpf, const void*, uLong) { return 0; }
 
-ZPOS64_T ZCALLBACK tell_memory(voidpf, voidpf stream) { return static_cast<MemoryFile*>(stream)->at; }
+ZPOS64_T ZCALLBACK tell_memory(voidpf, voidpf stream) {
+  return static_cast<MemoryFile*>(stream)->at;
+}
 
 long ZCALLBACK seek_memory(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   auto* file = static_cast<MemoryFile*>(stream);
@@ -163,7 +165,7 @@ class Workbook {
         break;
       }
       if (XML_Parse(parser.get(), buffer.data(), got, got == 0) != XML_STATUS_OK) {
-        result = context.doctype ? std::string(kDoctype)
+        result = context.doctype         ? std::string(kDoctype)
                  : handler.error.empty() ? std::string(kDamaged)
                                          : handler.error;
         break;
