@@ -39,7 +39,8 @@ TEST(read_text_file, encodings) {
     Texts expected;
   };
   const Case cases[] = {
-      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + bytes(u8"订单号,快递公司\r\n"),
+      {"UTF-8 with a byte-order mark",
+       "\xEF\xBB\xBF" + bytes(u8"订单号,快递公司\r\n"),
        {{gbk(u8"订单号"), gbk(u8"快递公司")}}},
       {"UTF-8 without one", bytes(u8"订单号,顺丰速运\n"), {{gbk(u8"订单号"), gbk(u8"顺丰速运")}}},
       // What Excel and WPS on a Chinese Windows save as CSV: kept byte for byte.
@@ -67,7 +68,8 @@ TEST(read_text_file, separators_quotes_and_line_ends) {
   const Case cases[] = {
       {"commas", "a,b,c\r\n1,2,3\r\n", {{"a", "b", "c"}, {"1", "2", "3"}}},
       {"tabs win when the first line has one", "a\tb,c\n1\t2,3\n", {{"a", "b,c"}, {"1", "2,3"}}},
-      {"a tab inside quotes on the first line decides nothing", "\"a\tb\",c\n1,2",
+      {"a tab inside quotes on the first line decides nothing",
+       "\"a\tb\",c\n1,2",
        {{"a\tb", "c"}, {"1", "2"}}},
       {"a tab on a later line does not decide", "a,b\n1\t2,3", {{"a", "b"}, {"1\t2", "3"}}},
       {"LF, CRLF and CR alike", "a\nb\r\nc\rd", {{"a"}, {"b"}, {"c"}, {"d"}}},
@@ -81,7 +83,8 @@ TEST(read_text_file, separators_quotes_and_line_ends) {
       {"empty lines in the middle stay", "a\n\nb", {{"a"}, {""}, {"b"}}},
       {"empty lines at the end go", "a\r\n\r\n,,\r\n\n", {{"a"}}},
       {"no final line break", "a,b", {{"a", "b"}}},
-      {"long ids stay digit for digit", "720301123456789012345,1.23E+17",
+      {"long ids stay digit for digit",
+       "720301123456789012345,1.23E+17",
        {{"720301123456789012345", "1.23E+17"}}},
       {"NUL bytes dropped", std::string("a\0b,c", 5), {{"ab", "c"}}},
       {"nothing at all", "", {}},
@@ -100,7 +103,8 @@ TEST(read_pasted_text, excel_ranges) {
     Texts expected;
   };
   const Case cases[] = {
-      {"a copied range", gbk(u8"订单号\t快递\r\n7203\t顺丰\r\n"),
+      {"a copied range",
+       gbk(u8"订单号\t快递\r\n7203\t顺丰\r\n"),
        {{gbk(u8"订单号"), gbk(u8"快递")}, {"7203", gbk(u8"顺丰")}}},
       // Commas are text on the clipboard, even on the first line.
       {"commas are text", "a,b\tc\r\n", {{"a,b", "c"}}},
