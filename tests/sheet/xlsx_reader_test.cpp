@@ -22,8 +22,8 @@ namespace quillmere::sheet {
 namespace {
 
 using ::quillmere::testing::gbk;
-using testing::ZipEntry;
 using testing::zip_of;
+using testing::ZipEntry;
 
 // A cell as expected: its text (UTF-8 here, GBK in the table) and whether it was a number.
 struct Expected {
@@ -51,8 +51,9 @@ class WorkbookFile : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = (std::filesystem::temp_directory_path() / ("sheet-read-" + std::to_string(ticks) + ".xlsx"))
-                .string();
+    path_ =
+        (std::filesystem::temp_directory_path() / ("sheet-read-" + std::to_string(ticks) + ".xlsx"))
+            .string();
   }
   void TearDown() override { std::filesystem::remove(path_); }
   std::string bytes() const {
@@ -165,8 +166,9 @@ std::vector<ZipEntry> hand_made(bool deflate) {
           {"xl/workbook.xml", workbook_xml(), deflate},
           {"xl/_rels/workbook.xml.rels", relationships_xml(), deflate},
           {"xl/strings.xml", shared_strings_xml(), deflate},
-          {"xl/worksheets/sheet1.xml", "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>wrong"
-                                       "</t></is></c></row></sheetData></worksheet>",
+          {"xl/worksheets/sheet1.xml",
+           "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>wrong"
+           "</t></is></c></row></sheetData></worksheet>",
            deflate},
           {"xl/worksheets/shipping.xml", shipping_sheet_xml(), deflate}};
 }
@@ -195,7 +197,8 @@ TEST(read_xlsx, damaged_and_hostile_files) {
   const std::string no_sheet = gbk(u8"文件不是有效的 .xlsx 工作簿（找不到工作表）。");
   const std::string damaged = gbk(u8"文件不是有效的 .xlsx 工作簿（内容已损坏）。");
   const std::string doctype = gbk(u8"文件不是有效的 .xlsx 工作簿（含有不允许的 DTD 声明）。");
-  const std::string too_large = gbk(u8"表格太大，无法读取：最多 1048576 行、16384 列、2000000 个单元格。");
+  const std::string too_large =
+      gbk(u8"表格太大，无法读取：最多 1048576 行、16384 列、2000000 个单元格。");
   const auto sheet = [](const std::string& xml) {
     return zip_of({{"xl/worksheets/sheet1.xml", xml, true}});
   };
@@ -249,10 +252,9 @@ TEST(read_xlsx, refuses_a_zip_bomb) {
   uLong crc = crc32(0, nullptr, 0);
   for (std::size_t i = 0; i < repeats; ++i)
     crc = crc32(crc, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(block.size()));
-  const std::string bomb = testing::zip_of_raw({{"xl/worksheets/sheet1.xml",
-                                                 testing::deflated(block, repeats),
-                                                 static_cast<std::uint32_t>(crc),
-                                                 repeats * block.size(), true}});
+  const std::string bomb =
+      testing::zip_of_raw({{"xl/worksheets/sheet1.xml", testing::deflated(block, repeats),
+                            static_cast<std::uint32_t>(crc), repeats * block.size(), true}});
   EXPECT_LT(bomb.size(), 1u << 20);
   EXPECT_EQ(read_xlsx(bomb).error, gbk(u8"工作簿解压后超过 200 MB，无法读取。"));
 }

@@ -101,9 +101,9 @@ inline std::string zip_of_raw(const std::vector<RawEntry>& entries) {
 inline std::string zip_of(const std::vector<ZipEntry>& entries) {
   std::vector<RawEntry> raw;
   for (const ZipEntry& entry : entries) {
-    const auto crc = static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
-              static_cast<uInt>(entry.data.size())));
+    const auto crc =
+        static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
+                                         static_cast<uInt>(entry.data.size())));
     raw.push_back({entry.name, entry.deflate ? deflated(entry.data) : entry.data, crc,
                    entry.data.size(), entry.deflate});
   }
