@@ -25,13 +25,15 @@ std::string workbook_bytes() {
                                .string();
   lxw_workbook* workbook = workbook_new(path.c_str());
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, "2026-8-2");
-  const char* titles[] = {"订单号", "商品名", "销量", "快递公司", "快递单号", "收件人", "手机号", "买家留言"};
+  const char* titles[] = {"订单号",   "商品名", "销量",   "快递公司",
+                          "快递单号", "收件人", "手机号", "买家留言"};
   for (int column = 0; column < 8; ++column)
     worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(column), titles[column], nullptr);
   const char* couriers[] = {"顺丰速运", "中通快递", "圆通速递", "韵达快递", "1:顺丰速运"};
   for (int row = 1; row <= kRows; ++row) {
     const auto r = static_cast<lxw_row_t>(row);
-    worksheet_write_string(sheet, r, 0, std::to_string(7203011234567890000LL + row).c_str(), nullptr);
+    worksheet_write_string(sheet, r, 0, std::to_string(7203011234567890000LL + row).c_str(),
+                           nullptr);
     worksheet_write_string(sheet, r, 1, "手工皂（薰衣草）礼盒装", nullptr);
     worksheet_write_number(sheet, r, 2, row % 5 + 1, nullptr);
     worksheet_write_string(sheet, r, 3, couriers[row % 5], nullptr);

@@ -329,7 +329,8 @@ class SharedStrings : public PartHandler {
     in_item_ = false;
     joined_ += item_.take();
     joined_ += '\0';
-    ++count_;
+    // Tiny items could otherwise make far more strings than any sheet has cells.
+    if (++count_ > kMaxCells) error = too_large_message();
   }
   void text(std::string_view chars) override {
     if (in_item_) item_.text(chars);
@@ -382,6 +383,8 @@ class Worksheet : public PartHandler {
   explicit Worksheet(const std::vector<std::string>& strings) : strings_(strings) {}
 
   void start(std::string_view name, const XML_Char** attributes) override {
+    // expat may still report an event or two after a stop.
+    if (!error.empty()) return;
     if (name == "sheetData") in_data_ = true;
     if (!in_data_) return;
     if (name == "row") {
@@ -415,7 +418,7 @@ class Worksheet : public PartHandler {
     if (name != "c" || !in_cell_) return;
     in_cell_ = false;
     next_column_ = column_ + 1;
-    if (has_value_) place();
+    if (has_value_ && error.empty()) place();
   }
 
   void text(std::string_view chars) override {
