@@ -81,8 +81,10 @@ bool has_point_zero(std::string_view text) {
 int significant_digits(std::string_view number) {
   int count = 0;
   for (char c : number) {
-    if (c >= '1' && c <= '9') ++count;
-    else if (c == '0' && count > 0) ++count;
+    if (c >= '1' && c <= '9')
+      ++count;
+    else if (c == '0' && count > 0)
+      ++count;
   }
   return count;
 }
@@ -307,8 +309,8 @@ void BulkList::check(const BulkCheckInputs& inputs) {
     if (id_problem.empty()) {
       const auto [earlier, first] = first_line.emplace(id, row.line);
       if (!first) {
-        add_problem(joined(texts::kRepeatsPrefix, std::to_string(earlier->second),
-                           texts::kRepeatsSuffix));
+        add_problem(
+            joined(texts::kRepeatsPrefix, std::to_string(earlier->second), texts::kRepeatsSuffix));
       }
       recorded = inputs.recorded.count(id) != 0 || inputs.delivered.count(id) != 0;
       const auto listed = inputs.order_states.find(id);

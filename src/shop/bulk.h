@@ -45,7 +45,7 @@ struct BulkRow {
   int courier_index = -1;
   std::string send_tracking;
 
-  std::string result;  // 结果: empty until the row was sent or skipped
+  std::string result;              // 结果: empty until the row was sent or skipped
   bool result_from_check = false;  // the 跳过 of a recorded row, which a later check may clear
 };
 

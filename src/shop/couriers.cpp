@@ -179,9 +179,12 @@ CourierMatch match_courier(std::string_view text) {
     return {CourierMatch::Kind::ambiguous, -1, ranked(same->second)};
   }
 
-  // A part of names: the owner is shown which ones. One ASCII letter is in too many to say.
+  // A part of names: the owner is shown which ones. One ASCII letter, or a suffix alone, is in
+  // too many to say.
   std::vector<int> holding;
-  if (stem.size() >= 2) {
+  const bool suffix_alone =
+      std::find(kNameSuffixes.begin(), kNameSuffixes.end(), stem) != kNameSuffixes.end();
+  if (stem.size() >= 2 && !suffix_alone) {
     for (std::size_t i = 0; i < kCourierCount; ++i) {
       if (contains_characters(table.names[i], stem)) holding.push_back(static_cast<int>(i));
     }
