@@ -41,10 +41,11 @@ TEST(bulk_import, finds_the_columns_by_their_titles_in_any_order_among_others) {
   for (const Case& c : {
            Case{"plain", table_of({kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"})}), expected},
            Case{"the program's own order list with two columns added",
-                table_of({row_of({u8"ID", u8"订单号", u8"销量", u8"商品名", u8"付款状态", u8"发货状态",
-                                  u8"买家留言", u8"买家微信号", u8"快递公司", u8"快递单号"}),
-                          row_of({u8"1", u8"7001", u8"2", u8"茶", u8"已付款", u8"待发货", u8"",
-                                  u8"138", u8"顺丰", u8"SF1"})}),
+                table_of(
+                    {row_of({u8"ID", u8"订单号", u8"销量", u8"商品名", u8"付款状态", u8"发货状态",
+                             u8"买家留言", u8"买家微信号", u8"快递公司", u8"快递单号"}),
+                     row_of({u8"1", u8"7001", u8"2", u8"茶", u8"已付款", u8"待发货", u8"", u8"138",
+                             u8"顺丰", u8"SF1"})}),
                 expected},
            Case{"other titles, other order, blanks around them",
                 table_of({row_of({u8" 运单号 ", u8"备注", u8"　物流公司", u8"订单编号\t"}),
@@ -88,10 +89,9 @@ TEST(bulk_import, refuses_a_title_row_without_an_order_or_a_courier_column) {
 
 TEST(bulk_import, appends_skips_empty_rows_and_never_adds_the_same_row_twice) {
   BulkList list;
-  BulkImport first = list.add(table_of({kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"}),
-                                        row_of({u8"", u8" ", u8"　"}), row_of({}),
-                                        row_of({u8"7002", u8"中通", u8"ZT2"}),
-                                        row_of({u8" 7001 ", u8"顺丰", u8"SF1"})}));
+  BulkImport first = list.add(table_of(
+      {kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"}), row_of({u8"", u8" ", u8"　"}), row_of({}),
+       row_of({u8"7002", u8"中通", u8"ZT2"}), row_of({u8" 7001 ", u8"顺丰", u8"SF1"})}));
   EXPECT_EQ(first.added, 2);
   EXPECT_EQ(first.repeated, 1) << "the same cells once trimmed";
   // A second paste adds what is new; a row that differs in one cell is new.
@@ -262,9 +262,9 @@ TEST_F(BulkListTest, an_order_this_program_shipped_is_skipped_and_a_listed_state
                          {"7006", ""},
                          {"7001", gbk(u8"已发货")}};
   list.check(inputs);
-  EXPECT_EQ(checks(), (std::vector<std::string>{recorded, recorded, recorded,
-                                                gbk(u8"发货状态为已关闭"), ready,
-                                                std::string(texts::kStateUnknown)}));
+  EXPECT_EQ(checks(),
+            (std::vector<std::string>{recorded, recorded, recorded, gbk(u8"发货状态为已关闭"),
+                                      ready, std::string(texts::kStateUnknown)}));
   EXPECT_EQ(results(), (std::vector<std::string>{skipped, skipped, skipped, "", "", ""}));
 
   // The file was emptied by hand: a later check takes its own 跳过 back, and nothing else.
@@ -275,13 +275,15 @@ TEST_F(BulkListTest, an_order_this_program_shipped_is_skipped_and_a_listed_state
 }
 
 TEST_F(BulkListTest, the_confirmation_counts_what_goes_and_what_does_not) {
-  list.add(table_of({kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"}),
-                     row_of({u8"7002", u8"顺丰", u8""}), row_of({u8"7003", u8"无需物流", u8""}),
-                     row_of({u8"7004", u8"顺丰", u8"SF4"}), row_of({u8"1E+17", u8"顺丰", u8"SF5"})}));
+  list.add(
+      table_of({kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"}), row_of({u8"7002", u8"顺丰", u8""}),
+                row_of({u8"7003", u8"无需物流", u8""}), row_of({u8"7004", u8"顺丰", u8"SF4"}),
+                row_of({u8"1E+17", u8"顺丰", u8"SF5"})}));
   BulkCheckInputs inputs;
   inputs.recorded = {"7004"};
   list.check(inputs);
-  EXPECT_EQ(list.confirmation_text(), gbk(u8"将发货 2 单（另有 3 行有问题，不会发送），确定开始？"));
+  EXPECT_EQ(list.confirmation_text(),
+            gbk(u8"将发货 2 单（另有 3 行有问题，不会发送），确定开始？"));
   const std::vector<BulkItem> items = list.items_to_send();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].row, 0u);
@@ -302,13 +304,15 @@ TEST_F(BulkListTest, the_confirmation_counts_what_goes_and_what_does_not) {
   EXPECT_EQ(list.items_to_send()[0].row, 2u);
   inputs.recorded.insert("7001");
   list.check(inputs);
-  EXPECT_EQ(list.confirmation_text(), gbk(u8"将发货 1 单（另有 3 行有问题，不会发送），确定开始？"));
+  EXPECT_EQ(list.confirmation_text(),
+            gbk(u8"将发货 1 单（另有 3 行有问题，不会发送），确定开始？"));
 }
 
 TEST_F(BulkListTest, the_unsent_rows_export_with_their_reason_and_import_again) {
-  list.add(table_of({kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"}),
-                     row_of({u8"7002", u8"火星", u8"X2"}), row_of({u8"7003", u8"顺丰", u8"SF3"}),
-                     row_of({u8"7004", u8"顺丰", u8"SF4"}), row_of({u8"7005", u8"顺丰", u8"SF5"})}));
+  list.add(
+      table_of({kTitles, row_of({u8"7001", u8"顺丰", u8"SF1"}),
+                row_of({u8"7002", u8"火星", u8"X2"}), row_of({u8"7003", u8"顺丰", u8"SF3"}),
+                row_of({u8"7004", u8"顺丰", u8"SF4"}), row_of({u8"7005", u8"顺丰", u8"SF5"})}));
   BulkCheckInputs inputs;
   inputs.recorded = {"7004"};
   list.check(inputs);
@@ -317,13 +321,12 @@ TEST_F(BulkListTest, the_unsent_rows_export_with_their_reason_and_import_again) 
   const BulkTable table = list.unsent_table();
   EXPECT_EQ(table.titles, (std::vector<std::string>{gbk(u8"订单号"), gbk(u8"快递公司"),
                                                     gbk(u8"快递单号"), gbk(u8"原因")}));
-  EXPECT_EQ(table.rows,
-            (std::vector<std::vector<std::string>>{
-                {"7002", gbk(u8"火星"), "X2", gbk(u8"无法识别的快递公司：火星")},
-                {"7003", gbk(u8"顺丰"), "SF3", gbk(u8"发货失败：订单未付款，不能发货")},
-                {"7004", gbk(u8"顺丰"), "SF4", recorded},
-                {"7005", gbk(u8"顺丰"), "SF5", gbk(u8"未发送")},
-            }));
+  EXPECT_EQ(table.rows, (std::vector<std::vector<std::string>>{
+                            {"7002", gbk(u8"火星"), "X2", gbk(u8"无法识别的快递公司：火星")},
+                            {"7003", gbk(u8"顺丰"), "SF3", gbk(u8"发货失败：订单未付款，不能发货")},
+                            {"7004", gbk(u8"顺丰"), "SF4", recorded},
+                            {"7005", gbk(u8"顺丰"), "SF5", gbk(u8"未发送")},
+                        }));
 
   // Fixed and read back into an empty list, the file is the same four rows.
   sheet::Table back{{row_of({u8"订单号", u8"快递公司", u8"快递单号", u8"原因"})}};

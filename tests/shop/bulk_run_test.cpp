@@ -57,7 +57,8 @@ class BulkRunTest : public ShopTest {
   const std::string shipped{texts::kDeliveredCell};
 };
 
-TEST_F(BulkRunTest, sends_each_row_after_reading_its_order_and_records_it_as_a_single_delivery_does) {
+TEST_F(BulkRunTest,
+       sends_each_row_after_reading_its_order_and_records_it_as_a_single_delivery_does) {
   const BulkItem first = item(0, "7001");
   const BulkItem second = item(3, "7002", 0, "ignored");
   platform_shows("7001", u8"待发货", "3");
@@ -84,7 +85,8 @@ TEST_F(BulkRunTest, sends_each_row_after_reading_its_order_and_records_it_as_a_s
   EXPECT_TRUE(report.logs.empty());
   ASSERT_EQ(report.summaries.size(), 1u);
   EXPECT_FALSE(report.summaries[0].stopped);
-  EXPECT_EQ(report.summaries[0].log_line, gbk(u8"批量发货完成：成功 2 单，失败 0 单，跳过 0 单\r\n"));
+  EXPECT_EQ(report.summaries[0].log_line,
+            gbk(u8"批量发货完成：成功 2 单，失败 0 单，跳过 0 单\r\n"));
 }
 
 TEST_F(BulkRunTest, an_order_the_platform_does_not_show_awaiting_shipment_is_skipped_unsent) {
@@ -217,7 +219,8 @@ TEST_F(BulkRunTest, stop_lets_the_request_out_finish_and_be_recorded_and_a_later
   EXPECT_EQ(report.rows[0].result, shipped);
   EXPECT_EQ(record_file.content, "7001|1\r\n");
   EXPECT_TRUE(report.summaries.at(0).stopped);
-  EXPECT_EQ(report.summaries[0].log_line, gbk(u8"批量发货完成：成功 1 单，失败 0 单，跳过 0 单\r\n"));
+  EXPECT_EQ(report.summaries[0].log_line,
+            gbk(u8"批量发货完成：成功 1 单，失败 0 单，跳过 0 单\r\n"));
   for (const BulkRowDone& done : report.rows) list.set_result(done.row, done.result);
   EXPECT_EQ(list.rows()[1].result, "") << "unsent rows keep an empty 结果";
 
@@ -307,7 +310,8 @@ TEST_F(BulkRunTest, a_later_login_is_used_from_the_next_row_on) {
     if (url == deliver_url(first)) session.set_access_token("NEW");
   };
   run({first, second});
-  EXPECT_EQ(network.winhttps, (std::vector<std::string>{deliver_url(first), deliver_url(second, "NEW")}));
+  EXPECT_EQ(network.winhttps,
+            (std::vector<std::string>{deliver_url(first), deliver_url(second, "NEW")}));
   EXPECT_EQ(results(), (std::vector<std::string>{shipped, shipped}));
 }
 
@@ -318,8 +322,8 @@ TEST_F(BulkRunTest, a_line_the_record_file_did_not_take_is_reported_and_the_row_
   record_file.failed_write = "Disk full.";
   run({sent});
   EXPECT_EQ(results(), (std::vector<std::string>{shipped}));
-  EXPECT_EQ(report.logs, (std::vector<std::string>{std::string(texts::kRecordWriteFailed) +
-                                                   "Disk full.\r\n"}));
+  EXPECT_EQ(report.logs,
+            (std::vector<std::string>{std::string(texts::kRecordWriteFailed) + "Disk full.\r\n"}));
 
   // No record file at all is no failure.
   report = FakeBulkReport{};

@@ -15,16 +15,17 @@ using Kind = CourierMatch::Kind;
 // The codes of the entries a match names, in its order.
 std::vector<std::string> codes_of(const std::vector<int>& indexes) {
   std::vector<std::string> codes;
-  for (int index : indexes) codes.push_back(express_code(kCouriers[static_cast<std::size_t>(index)]));
+  for (int index : indexes)
+    codes.push_back(express_code(kCouriers[static_cast<std::size_t>(index)]));
   return codes;
 }
 
 TEST(match_courier, every_entry_is_found_by_its_code_its_name_and_its_text) {
   for (std::size_t i = 0; i < kCouriers.size(); ++i) {
     SCOPED_TRACE(i);
-    for (const std::string& form : {express_code(kCouriers[i]),
-                                    std::string(courier_name(kCouriers[i])),
-                                    std::string(kCouriers[i])}) {
+    for (const std::string& form :
+         {express_code(kCouriers[i]), std::string(courier_name(kCouriers[i])),
+          std::string(kCouriers[i])}) {
       const CourierMatch match = match_courier(form);
       EXPECT_EQ(match.kind, Kind::found) << form;
       EXPECT_EQ(match.index, static_cast<int>(i)) << form;
@@ -40,7 +41,7 @@ TEST(match_courier, takes_the_forms_an_owner_writes) {
   for (const Case& c : {
            Case{u8"1", "1"},
            Case{u8"  1\t", "1"},
-           Case{u8"１", "1"},              // a Chinese keyboard's digits
+           Case{u8"１", "1"},                 // a Chinese keyboard's digits
            Case{u8"３０１４７０", "301470"},  // all of them
            Case{u8"顺丰速运", "1"},
            Case{u8"　顺丰速运　", "1"},  // ideographic spaces
@@ -50,13 +51,13 @@ TEST(match_courier, takes_the_forms_an_owner_writes) {
            Case{u8"999", "999"},
            Case{u8"无需物流", "999"},
            Case{u8"999:无需物流", "999"},
-           Case{u8"顺丰", "1"},  // the stem of one entry
+           Case{u8"顺丰", "1"},      // the stem of one entry
            Case{u8"中通快递", "3"},  // another suffix on the same stem
            Case{u8"中通", "3"},
            Case{u8"德邦物流", "24"},
            Case{u8"韵达速递", "6"},
            Case{u8"汇通", "5"},  // 百世汇通's stem is itself
-           Case{u8"ems", "9"},  // ASCII in any case
+           Case{u8"ems", "9"},   // ASCII in any case
            Case{u8"ＥＭＳ", "9"},
            Case{u8"ups", "608"},
            Case{u8"pca express", "301470"},
@@ -77,7 +78,8 @@ TEST(match_courier, names_the_candidates_when_it_cannot_tell) {
   };
   for (const Case& c : {
            // A part of many names: the domestic ones come first.
-           Case{u8"邮政", Kind::ambiguous,
+           Case{u8"邮政",
+                Kind::ambiguous,
                 {"25", "329724", "341539", "611", "612", "613", "614", "615", "616", "617", "618",
                  "619", "620"}},
            // One stem, two entries.
