@@ -29,13 +29,14 @@ quillmere::sheet::Row row_of(std::initializer_list<std::string> cells) {
 // tracking numbers, some repeats.
 quillmere::sheet::Table day_list(int rows) {
   const std::array<std::string, 10> couriers = {
-      gbk("顺丰"),     gbk("中通快递"), "1",         gbk("1:顺丰速运"), gbk("韵达"),
-      gbk("圆通速递"), gbk("邮政"),     gbk("无需物流"), gbk("火星快递"),  "EMS",
+      gbk("顺丰"),     gbk("中通快递"), "1",         gbk("1:顺丰速运"),
+      gbk("韵达"),     gbk("圆通速递"), gbk("邮政"), gbk("无需物流"),
+      gbk("火星快递"), "EMS",
   };
   quillmere::sheet::Table table;
-  table.rows.push_back(row_of({"ID", gbk("订单号"), gbk("销量"), gbk("商品名"), gbk("付款状态"),
-                               gbk("发货状态"), gbk("买家留言"), gbk("买家微信号"),
-                               gbk("快递公司"), gbk("快递单号")}));
+  table.rows.push_back(
+      row_of({"ID", gbk("订单号"), gbk("销量"), gbk("商品名"), gbk("付款状态"), gbk("发货状态"),
+              gbk("买家留言"), gbk("买家微信号"), gbk("快递公司"), gbk("快递单号")}));
   const std::string item = gbk("手工皂（薰衣草）礼盒装");
   const std::string paid = gbk("已付款");
   const std::string waiting = gbk("待发货");
@@ -44,9 +45,9 @@ quillmere::sheet::Table day_list(int rows) {
     if (r % 251 == 0) id = "7.20301E+15";
     std::string tracking = "SF" + std::to_string(1403928817365LL + r);
     if (r % 173 == 0) tracking = gbk("ＳＦ１４０３９２８８１７");
-    table.rows.push_back(row_of({std::to_string(r), id, "1", item, paid, waiting, "",
-                                 "wx_" + std::to_string(r), couriers[r % couriers.size()],
-                                 tracking}));
+    table.rows.push_back(
+        row_of({std::to_string(r), id, "1", item, paid, waiting, "", "wx_" + std::to_string(r),
+                couriers[r % couriers.size()], tracking}));
   }
   return table;
 }

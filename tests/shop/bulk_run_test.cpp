@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "shop/bulk.h"
 #include "shop/bulk_texts.h"
@@ -237,6 +238,34 @@ TEST_F(BulkRunTest, stop_lets_the_request_out_finish_and_be_recorded_and_a_later
   for (const char* id : {"7001", "7002", "7003"})
     EXPECT_EQ(times_sent(deliver_url(item(0, id, 1, std::string("SF") + id))), 1) << id;
   EXPECT_EQ(record_file.content, "7001|1\r\n7002|1\r\n7003|1\r\n");
+}
+
+TEST_F(BulkRunTest, stop_from_the_window_thread_ends_a_run_on_its_own_thread) {
+  std::vector<BulkItem> items;
+  for (const char* id : {"7001", "7002", "7003"}) {
+    items.push_back(item(items.size(), id));
+    platform_shows(id);
+    accepts(items.back());
+  }
+  std::atomic<bool> delivery_out{false};
+  std::atomic<bool> release{false};
+  network.during_exchange = [&](const std::string& url) {
+    if (url != deliver_url(items[0])) return;
+    delivery_out = true;
+    for (int i = 0; i < 5000 && !release; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  std::thread job([&] { run(items); });
+  for (int i = 0; i < 5000 && !delivery_out; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  stop->store(true);  // 停止, while the first delivery is out
+  release = true;
+  job.join();
+  EXPECT_EQ(results(), (std::vector<std::string>{shipped}));
+  EXPECT_EQ(record_file.content, "7001|1\r\n");
+  EXPECT_EQ(network.winhttps.size(), 1u);
+  ASSERT_EQ(report.summaries.size(), 1u);
+  EXPECT_TRUE(report.summaries[0].stopped);
 }
 
 TEST_F(BulkRunTest, stop_before_a_row_or_between_its_reading_and_its_delivery_sends_nothing_more) {
