@@ -307,26 +307,6 @@ TEST_F(BulkRunTest, a_token_refused_midway_is_renewed_and_the_row_ships_once) {
   EXPECT_EQ(record_file.content, "7001|1\r\n7002|1\r\n");
 }
 
-TEST_F(BulkRunTest, a_token_about_to_expire_is_renewed_before_the_next_row) {
-  log_in("T1", 20);
-  network.reply(build_token_request("ak", "sk"), token_reply("T2", 90000));
-  const BulkItem first = item(0, "7001");
-  const BulkItem second = item(1, "7002");
-  platform_shows("7001", u8"待发货", "1", "T1");
-  accepts(first, "T1");
-  platform_shows("7002", u8"待发货", "1", "T2");
-  accepts(second, "T2");
-  // The token's last seconds pass during the first delivery.
-  network.during_exchange = [&](const std::string& url) {
-    if (url == deliver_url(first, "T1")) clock.advance(19'000);
-  };
-  const int logins = network.sent(build_token_request("ak", "sk"));
-  run({first, second});
-  EXPECT_EQ(results(), (std::vector<std::string>{shipped, shipped}));
-  EXPECT_EQ(network.sent(build_token_request("ak", "sk")), logins + 1);
-  EXPECT_EQ(report.logs, (std::vector<std::string>{std::string(texts::kRenewalSucceeded)}));
-}
-
 TEST_F(BulkRunTest, a_later_login_is_used_from_the_next_row_on) {
   const BulkItem first = item(0, "7001");
   const BulkItem second = item(1, "7002");
