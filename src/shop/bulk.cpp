@@ -221,6 +221,21 @@ std::unordered_set<std::string> recorded_order_ids(std::string_view record_text)
   return ids;
 }
 
+BulkCheckInputs bulk_check_inputs(std::string_view record_text, ReportList& delivery_list,
+                                  ReportList& order_list) {
+  BulkCheckInputs inputs;
+  inputs.recorded = recorded_order_ids(record_text);
+  for (int row = 0, rows = delivery_list.row_count(); row < rows; ++row) {
+    std::string id = delivery_list.cell(row, 1);
+    if (!id.empty()) inputs.delivered.insert(std::move(id));
+  }
+  for (int row = 0, rows = order_list.row_count(); row < rows; ++row) {
+    std::string id = order_list.cell(row, 1);
+    if (!id.empty()) inputs.order_states.emplace(std::move(id), order_list.cell(row, 5));
+  }
+  return inputs;
+}
+
 BulkImport BulkList::add(const sheet::Table& table) {
   BulkImport import;
   std::size_t first = 0;

@@ -65,6 +65,11 @@ struct BulkCheckInputs {
 // The ids of the record file's lines ("订单号|销量\r\n"), from the file's bytes.
 std::unordered_set<std::string> recorded_order_ids(std::string_view record_text);
 
+// The inputs from the record file's bytes and the two lists as the window's thread sees them:
+// the delivery list's 订单号 (column 1), the order list's 订单号 and 发货状态 (columns 1 and 5).
+BulkCheckInputs bulk_check_inputs(std::string_view record_text, ReportList& delivery_list,
+                                  ReportList& order_list);
+
 // One row as the job sends it.
 struct BulkItem {
   std::size_t row = 0;  // its index in the list, for the report

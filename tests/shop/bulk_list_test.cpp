@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes.h"
 #include "shop/bulk.h"
 #include "shop/bulk_texts.h"
 #include "shop/texts.h"
@@ -272,6 +273,21 @@ TEST_F(BulkListTest, an_order_this_program_shipped_is_skipped_and_a_listed_state
   list.check({});
   EXPECT_EQ(results(), (std::vector<std::string>{"", shipped, "", "", "", ""}));
   EXPECT_EQ(checks()[0], ready);
+}
+
+TEST(bulk_check_inputs, come_from_the_record_file_and_the_two_lists_as_shown) {
+  testing::FakeList deliveries;
+  deliveries.add({"1", "7003", "2", gbk(u8"发货成功")});
+  deliveries.add({"2", ""});
+  testing::FakeList orders;
+  orders.add({"1", "7004", "1", "tea", gbk(u8"已付款"), gbk(u8"已关闭")});
+  orders.add({"2", "7005", "1", "tea", gbk(u8"已付款"), gbk(u8"待发货")});
+  orders.add({"3", "7004", "1", "tea", gbk(u8"已付款"), gbk(u8"待发货")});  // the first row counts
+  const BulkCheckInputs inputs = bulk_check_inputs("7001|1\r\n", deliveries, orders);
+  EXPECT_EQ(inputs.recorded, (std::unordered_set<std::string>{"7001"}));
+  EXPECT_EQ(inputs.delivered, (std::unordered_set<std::string>{"7003"}));
+  EXPECT_EQ(inputs.order_states, (std::unordered_map<std::string, std::string>{
+                                     {"7004", gbk(u8"已关闭")}, {"7005", gbk(u8"待发货")}}));
 }
 
 TEST_F(BulkListTest, the_confirmation_counts_what_goes_and_what_does_not) {
