@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "shop/bulk.h"
 #include "shop/order_index.h"
 #include "shop/ports.h"
 
@@ -266,6 +267,22 @@ struct FakeRecordFile final : RecordFile {
     if (!refused_open.empty()) return {RecordStatus::failed, refused_open};
     return {RecordStatus::ok, {}};
   }
+};
+
+// What a bulk run reported, in order. `on_row` runs after each row is kept (a click on 停止
+// landing then).
+struct FakeBulkReport final : BulkReport {
+  std::vector<BulkRowDone> rows;
+  std::vector<std::string> logs;
+  std::vector<BulkSummary> summaries;
+  std::function<void(const BulkRowDone&)> on_row;
+
+  void row_done(const BulkRowDone& done) override {
+    rows.push_back(done);
+    if (on_row) on_row(done);
+  }
+  void log(const std::string& line) override { logs.push_back(line); }
+  void finished(const BulkSummary& summary) override { summaries.push_back(summary); }
 };
 
 }  // namespace quillmere::shop::testing

@@ -99,10 +99,14 @@ text_argument read_text(const json& object, const char* key) {
 // The order's state as the shop owner reads it.
 std::string_view payment_text(const order& each) { return each.paid() ? "已付款" : "未付款"; }
 std::string_view state_text(const order& each) {
+  if (each.refunding) return "退款中";
+  if (each.closed) return "已关闭";
   if (each.shipped()) return "已发货";
   return each.paid() ? "待发货" : "待付款";
 }
 std::string_view state_code(const order& each) {
+  if (each.refunding) return "refunding";
+  if (each.closed) return "close";
   if (each.shipped()) return "ship";
   return each.paid() ? "pay" : "unpay";
 }
@@ -226,6 +230,8 @@ outcome deliver_call(shop& shop, const json& param, const clock_reading& clock) 
     case deliver_outcome::already_shipped:
       return refused(kNotAwaitingShipment, "订单已发货，不能重复发货");
     case deliver_outcome::not_paid: return refused(kNotAwaitingShipment, "订单未付款，不能发货");
+    case deliver_outcome::closed: return refused(kNotAwaitingShipment, "订单已关闭，不能发货");
+    case deliver_outcome::refunding: return refused(kNotAwaitingShipment, "订单退款中，不能发货");
   }
   return refused(kInternalError, "系统繁忙");
 }
@@ -389,6 +395,35 @@ outcome drop_calls_control(shop& shop, std::string_view query) {
   return {kSuccess, to_text(success_envelope(std::move(result)))};
 }
 
+outcome drop_deliver_replies_control(shop& shop, std::string_view query) {
+  int count = 1;
+  if (const auto text = query_value(query, "count")) {
+    const auto wanted = parse_whole(*text, 0, 1000);
+    if (!wanted) return control_text_error("count");
+    count = static_cast<int>(*wanted);
+  }
+  shop.drop_next_deliver_replies(count);
+  json result = json::object();
+  result["pending"] = count;
+  return {kSuccess, to_text(success_envelope(std::move(result)))};
+}
+
+outcome hold_order_control(shop& shop, std::string_view query) {
+  const std::string order_id = query_value(query, "order_id").value_or("");
+  if (order_id.empty()) return bad_parameter("order_id", kMissing, 400);
+  const std::string state = query_value(query, "state").value_or("");
+  order_hold hold = order_hold::closed;
+  if (state == "closed") {
+    hold = order_hold::closed;
+  } else if (state == "refunding") {
+    hold = order_hold::refunding;
+  } else {
+    return control_text_error("state");
+  }
+  if (!shop.hold_order(order_id, hold)) return refused(kNoSuchOrder, "订单不存在", 404);
+  return {kSuccess, to_text(success_envelope(order_summary(*shop.find_order(order_id))))};
+}
+
 outcome slow_control(shop& shop, std::string_view query) {
   const auto delay = parse_whole(query_value(query, "ms").value_or(""), 0, 600000);
   if (!delay) return control_text_error("ms");
@@ -480,6 +515,8 @@ outcome dispatch(shop& shop, std::string_view path, std::string_view query,
   if (path == "/sandbox/drop-calls") return drop_calls_control(shop, query);
   if (path == "/sandbox/refuse-detail") return refuse_detail_control(shop, query);
   if (path == "/sandbox/slow") return slow_control(shop, query);
+  if (path == "/sandbox/drop-deliver-replies") return drop_deliver_replies_control(shop, query);
+  if (path == "/sandbox/order-state") return hold_order_control(shop, query);
   if (path == "/sandbox/tick") {
     const shop::tick_result beat = shop.tick(clock.local);
     json result = json::object();
@@ -550,6 +587,10 @@ reply answer(shop& shop, const request& request, const clock_reading& clock) {
   }
   if (drop) return {0, {}, line + " -> dropped", true, false, delay};
   line += " -> " + std::to_string(result.code);
+  // Carried out, then unanswered. Other connections stay: whether the client sends the call
+  // again on a connection it reuses is what such a test looks at.
+  if (method_name == "vdian.order.deliver" && shop.take_dropped_deliver_reply())
+    return {0, {}, line + ", reply dropped", true, false, delay};
   const bool arms_drops = target.path == "/sandbox/drop-calls" && result.http_status == 200;
   return {result.http_status, std::move(result.body), std::move(line), false, arms_drops, delay};
 }

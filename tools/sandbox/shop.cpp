@@ -63,9 +63,10 @@ struct seed {
   std::string_view express_no;
   std::size_t item;
   int quantity;
+  std::optional<order_hold> hold = std::nullopt;
 };
 
-constexpr std::array<seed, 9> kSeed{{
+constexpr std::array<seed, 11> kSeed{{
     {3, true, "1", "SF1403928817365", 6, 1},
     {3, true, "", "", 2, 2},
     {1, true, "3", "78318820461537", 1, 1},
@@ -75,6 +76,8 @@ constexpr std::array<seed, 9> kSeed{{
     {0, true, "", "", 3, 2},
     {0, false, "", "", 1, 1},
     {0, true, "999", "1234566789", 5, 3},
+    {3, true, "", "", 3, 1, order_hold::closed},
+    {3, true, "", "", 0, 1, order_hold::refunding},
 }};
 
 // `from` moved on by `by`, but not past `now` (today's seeded orders cannot be paid in the future).
@@ -284,6 +287,8 @@ deliver_outcome shop::deliver(std::string_view order_id, std::string_view expres
     return deliver_outcome::missing_tracking_number;
   }
   if (found->shipped()) return deliver_outcome::already_shipped;
+  if (found->closed) return deliver_outcome::closed;
+  if (found->refunding) return deliver_outcome::refunding;
   if (!found->paid()) return deliver_outcome::not_paid;
   found->shipped_at = now;
   found->express_type = express_type;
@@ -310,6 +315,19 @@ shop::tick_result shop::tick(local_time now) {
   return result;
 }
 
+bool shop::hold_order(std::string_view order_id, order_hold hold) {
+  order* found = mutable_order(order_id);
+  if (found == nullptr) return false;
+  (hold == order_hold::closed ? found->closed : found->refunding) = true;
+  return true;
+}
+
+bool shop::take_dropped_deliver_reply() {
+  if (deliver_replies_to_drop_ <= 0) return false;
+  --deliver_replies_to_drop_;
+  return true;
+}
+
 bool shop::take_dropped_call() {
   if (calls_to_drop_ <= 0) return false;
   --calls_to_drop_;
@@ -322,6 +340,7 @@ void shop::reseed(local_time now) {
   deliveries_.clear();
   ticks_ = 0;
   calls_to_drop_ = 0;
+  deliver_replies_to_drop_ = 0;
   refused_details_.clear();
   reply_delay_ = std::chrono::milliseconds(0);
   settings_ = startup_settings_;
@@ -358,6 +377,7 @@ void shop::reseed(local_time now) {
     made.buyer_name = who.name;
     made.buyer_phone = who.phone;
     made.address = who.address;
+    if (s.hold) (*s.hold == order_hold::closed ? made.closed : made.refunding) = true;
     if (!s.express_type.empty()) {
       made.shipped_at = later(placed, hours(3), now);
       made.express_type = s.express_type;

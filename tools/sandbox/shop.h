@@ -54,6 +54,9 @@ struct order {
   std::string address;
   std::string express_type;
   std::string express_no;
+  // Taken out of the normal course before shipping: closed, or a refund under way.
+  bool closed = false;
+  bool refunding = false;
 
   bool paid() const { return paid_at.has_value(); }
   bool shipped() const { return shipped_at.has_value(); }
@@ -97,7 +100,10 @@ enum class deliver_outcome {
   missing_tracking_number,
   already_shipped,
   not_paid,
+  closed,
+  refunding,
 };
+enum class order_hold { closed, refunding };
 
 class shop {
  public:
@@ -132,6 +138,8 @@ class shop {
                           std::string_view express_custom, std::string_view express_no,
                           local_time now);
   const std::vector<delivery>& deliveries() const { return deliveries_; }
+  // Closes an order or starts a refund on it; false for an unknown order.
+  bool hold_order(std::string_view order_id, order_hold hold);
 
   // One beat of the shop's day: the oldest unpaid order of today gets paid, then a new order
   // arrives for today, every other one unpaid (so a later beat pays it).
@@ -149,6 +157,11 @@ class shop {
   void drop_next_calls(int count) { calls_to_drop_ = count; }
   bool take_dropped_call();
   int calls_to_drop() const { return calls_to_drop_; }
+  // The next `count` vdian.order.deliver calls are carried out as usual (an accepted one ships
+  // the order) and then get no reply, as when the line drops after the platform acted.
+  void drop_next_deliver_replies(int count) { deliver_replies_to_drop_ = count; }
+  bool take_dropped_deliver_reply();
+  int deliver_replies_to_drop() const { return deliver_replies_to_drop_; }
   // Detail calls for this order are refused from now on.
   void refuse_detail(std::string_view order_id) { refused_details_.emplace(order_id); }
   bool detail_refused(std::string_view order_id) const {
@@ -177,6 +190,7 @@ class shop {
   std::vector<delivery> deliveries_;
   std::uint64_t ticks_ = 0;
   int calls_to_drop_ = 0;
+  int deliver_replies_to_drop_ = 0;
   std::set<std::string, std::less<>> refused_details_;
   std::chrono::milliseconds reply_delay_{0};
 };
@@ -188,7 +202,8 @@ inline constexpr std::string_view kDemoSecret = "quillmere-demo-secret";
 inline constexpr std::string_view kSellerPhone = "13800571234";
 
 // The demo shop, seeded relative to `now`: orders today, yesterday and three days ago, paid and
-// unpaid, some shipped; none the day before yesterday.
+// unpaid, some shipped, and three days ago one closed and one in refund; none the day before
+// yesterday.
 shop make_demo_shop(local_time now, shop_settings settings = {});
 shop make_demo_shop(local_time now, std::chrono::seconds token_lifetime);
 

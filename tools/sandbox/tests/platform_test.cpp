@@ -4,6 +4,8 @@
 
 #include "couriers.h"
 
+#include <map>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -586,6 +588,77 @@ TEST_F(controls, drop_calls_loses_the_next_method_calls_and_nothing_else) {
   get("/sandbox/drop-calls?count=5");
   get("/sandbox/reset");
   EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
+}
+
+TEST_F(controls, drop_deliver_replies_ships_the_order_and_then_answers_nothing) {
+  const std::string token = log_in();
+  const std::string id = demo.order_ids(kToday).front();
+  ASSERT_EQ(
+      nlohmann::json::parse(get("/sandbox/drop-deliver-replies?count=1").body)["result"]["pending"],
+      1);
+  // Other calls are answered while it waits for a delivery.
+  EXPECT_FALSE(get(detail_request(id, token)).drop);
+  EXPECT_FALSE(get(ids_request("2026-12-9", token)).drop);
+  const reply lost = get(deliver_request(id, "1", "SF1", token));
+  EXPECT_TRUE(lost.drop);
+  EXPECT_TRUE(lost.body.empty());
+  EXPECT_FALSE(lost.close_other_connections) << "a client may reuse its connection";
+  EXPECT_NE(lost.log_line.find("vdian.order.deliver"), std::string::npos) << lost.log_line;
+  EXPECT_NE(lost.log_line.find("-> 0, reply dropped"), std::string::npos) << lost.log_line;
+  // The platform acted: the order is shipped, and a second try is refused as for any order.
+  ASSERT_EQ(demo.deliveries().size(), 1u);
+  EXPECT_EQ(read_details(get(detail_request(id, token)).body).at(0)[5], to_gbk("已发货"));
+  const reply again = get(deliver_request(id, "1", "SF1", token));
+  EXPECT_FALSE(again.drop);
+  EXPECT_EQ(again.body,
+            R"({"status":{"status_code":20017,"status_reason":"订单已发货，不能重复发货"}})");
+
+  // A refused delivery's reply is dropped as well, and the count and reset hold as for calls.
+  get("/sandbox/drop-deliver-replies?count=2");
+  EXPECT_TRUE(get(deliver_request(id, "1", "SF1", token)).drop);
+  get("/sandbox/reset");
+  EXPECT_FALSE(get(deliver_request(demo.order_ids(kToday).front(), "1", "SF1", token)).drop);
+  for (const char* bad : {"-1", "1001", "x", ""}) {
+    EXPECT_EQ(get(std::string("/sandbox/drop-deliver-replies?count=") + bad).http_status, 400)
+        << bad;
+  }
+}
+
+TEST_F(platform, closed_and_refunding_orders_show_it_and_refuse_delivery) {
+  const std::string token = log_in();
+  const date three_days_ago = sys_days(kToday) - days(3);
+  std::map<std::string, std::string> held;  // id → status_desc, of the seeded ones
+  for (const std::string& id : demo.order_ids(three_days_ago)) {
+    const auto groups = read_details(get(detail_request(id, token)).body);
+    ASSERT_EQ(groups.size(), 1u) << id;
+    if (groups[0][5] == to_gbk("已关闭") || groups[0][5] == to_gbk("退款中")) {
+      EXPECT_EQ(groups[0][1], to_gbk("已付款")) << "paid, and still not to be shipped";
+      held.emplace(id, groups[0][5]);
+    }
+  }
+  ASSERT_EQ(held.size(), 2u);
+  for (const auto& [id, state] : held) {
+    const std::string refusal = get(deliver_request(id, "1", "SF1", token)).body;
+    EXPECT_EQ(refusal,
+              state == to_gbk("已关闭")
+                  ? R"({"status":{"status_code":20017,"status_reason":"订单已关闭，不能发货"}})"
+                  : R"({"status":{"status_code":20017,"status_reason":"订单退款中，不能发货"}})");
+  }
+  EXPECT_TRUE(demo.deliveries().empty());
+
+  // Any order can be put in either state.
+  const std::string id = demo.order_ids(kToday).front();
+  const auto summary =
+      nlohmann::json::parse(get("/sandbox/order-state?order_id=" + id + "&state=refunding").body);
+  EXPECT_EQ(summary["result"]["status_desc"], "退款中");
+  EXPECT_EQ(get(deliver_request(id, "999", "1234566789", token)).body,
+            R"({"status":{"status_code":20017,"status_reason":"订单退款中，不能发货"}})");
+  EXPECT_EQ(get("/sandbox/order-state?order_id=" + id + "&state=closed").http_status, 200);
+  EXPECT_EQ(get("/sandbox/order-state?order_id=7000000000000&state=closed").http_status, 404);
+  EXPECT_EQ(get("/sandbox/order-state?order_id=" + id + "&state=open").http_status, 400);
+  EXPECT_EQ(get("/sandbox/order-state?state=closed").http_status, 400);
+  get("/sandbox/reset");
+  EXPECT_EQ(read_details(get(detail_request(id, token)).body).at(0)[5], to_gbk("待发货"));
 }
 
 TEST_F(controls, slow_holds_back_platform_replies_only_until_reset) {

@@ -225,6 +225,31 @@ TEST_F(served, a_dropped_call_closes_the_connection_without_a_reply) {
   EXPECT_EQ(log.str().find("HTTP 500"), std::string::npos) << log.str();
 }
 
+TEST_F(served, a_dropped_delivery_reply_ships_the_order_and_sends_no_byte) {
+  const std::string token = log_in(port);
+  const auto orders =
+      nlohmann::json::parse(get(port, "/sandbox/orders?date=" + today()).body)["result"];
+  std::string id;
+  for (const auto& each : orders) {
+    if (each["status_desc"] == "待发货") id = each["order_id"];
+  }
+  ASSERT_FALSE(id.empty());
+  ASSERT_EQ(get(port, "/sandbox/drop-deliver-replies?count=1").status, 200);
+  const int sock = open_connection(port);
+  ASSERT_GE(sock, 0);
+  const std::string deliver = "/api?param={\"order_id\":\"" + id +
+                              "\",\"express_type\":\"999\",\"express_no\":\"1234566789\"}"
+                              "&public={\"method\":\"vdian.order.deliver\",\"access_token\":\"" +
+                              token + "\",\"version\":\"1.0\",\"format\":\"json\"}";
+  EXPECT_EQ(exchange_kept_alive(sock, deliver), "") << "no byte of a reply";
+  char buffer[256];
+  EXPECT_EQ(::recv(sock, buffer, sizeof buffer, 0), 0) << "the connection ended";
+  ::close(sock);
+  const auto shipped = nlohmann::json::parse(get(port, "/sandbox/deliveries").body)["result"];
+  ASSERT_EQ(shipped.size(), 1u);
+  EXPECT_EQ(shipped[0]["order_id"], id);
+}
+
 TEST_F(served, a_slow_reply_holds_back_only_its_own_client) {
   const std::string token = log_in(port);
   ASSERT_EQ(get(port, "/sandbox/slow?ms=2000").status, 200);
