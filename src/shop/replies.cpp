@@ -149,17 +149,22 @@ std::string decode_escapes(std::string_view field) {
   return out;
 }
 
-// Group `group` of match `k` as the field's text. The pattern ends some fields at their first
-// double quote (`cut`), also an escaped one; such a field runs on to the quote that really ends
-// it. A field without a backslash is the group's bytes, exactly.
+// How the pattern ends a field's group: at the next key (which an escaped quote cannot imitate),
+// or at its first double quote, also an escaped one.
+enum class GroupEnd { at_key, at_quote };
+
+// Group `group` of match `k` as the field's text. A group that ended at an escaped quote runs
+// on to the quote that really ends the field. A field without a backslash is the group's bytes,
+// exactly.
 std::string field_text(const regex_object& matcher, int k, int group, std::string_view reply,
-                       bool cut) {
+                       GroupEnd end_of_group) {
   int position = 0;
   std::string text = matcher.submatch_text(k, group, &position);
   if (text.find('\\') == std::string::npos || position < 0) return text;
   const auto begin = static_cast<std::size_t>(position);
-  if (const std::size_t end = string_end(reply, begin);
-      cut && end != std::string_view::npos && end > begin + text.size()) {
+  if (const std::size_t end = string_end(reply, begin); end_of_group == GroupEnd::at_quote &&
+                                                        end != std::string_view::npos &&
+                                                        end > begin + text.size()) {
     text.assign(reply.substr(begin, end - begin));
   }
   return decode_escapes(text);
@@ -177,14 +182,14 @@ std::vector<OrderDetail> read_order_details(std::string_view detail_reply) {
     // The order id and the quantity are the platform's digits, sent back and recorded as they
     // came: they are taken as they stand.
     d.order_id = matcher.submatch_text(k, 1);
-    d.status2 = field_text(matcher, k, 2, detail_reply, false);
-    d.note = field_text(matcher, k, 3, detail_reply, true);
-    d.seller_phone = field_text(matcher, k, 4, detail_reply, true);
-    d.user_phone = field_text(matcher, k, 5, detail_reply, true);
-    d.status_desc = field_text(matcher, k, 6, detail_reply, true);
+    d.status2 = field_text(matcher, k, 2, detail_reply, GroupEnd::at_key);
+    d.note = field_text(matcher, k, 3, detail_reply, GroupEnd::at_quote);
+    d.seller_phone = field_text(matcher, k, 4, detail_reply, GroupEnd::at_quote);
+    d.user_phone = field_text(matcher, k, 5, detail_reply, GroupEnd::at_quote);
+    d.status_desc = field_text(matcher, k, 6, detail_reply, GroupEnd::at_quote);
     d.quantity = matcher.submatch_text(k, 7);
-    d.total_price = field_text(matcher, k, 8, detail_reply, true);
-    d.item_name = field_text(matcher, k, 9, detail_reply, true);
+    d.total_price = field_text(matcher, k, 8, detail_reply, GroupEnd::at_quote);
+    d.item_name = field_text(matcher, k, 9, detail_reply, GroupEnd::at_quote);
     details.push_back(std::move(d));
   }
   return details;
