@@ -1314,6 +1314,9 @@ TEST_F(ExportAnywhereTest, both_formats_go_into_a_folder_with_a_chinese_name_and
   for (const std::string& cell : {ids_[0], ids_[1], utf8(kSoap)})
     EXPECT_NE(strings.find(">" + cell + "<"), std::string::npos) << cell << "\n" << strings;
 
+  // The first dialog gone, the list gets the keys again.
+  ASSERT_TRUE(bring_to_front(main_));
+  ASSERT_TRUE(tab_to(kOrderList));
   press({VK_CONTROL, 'S'});
   ASSERT_NE(save_as(*app_, proposed, csv), nullptr);
   ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(csv)); })) << log();
