@@ -75,14 +75,14 @@ DWORD write_csv(const std::wstring& target, const sheet::ExportTable& table) {
   return replace_file_with(target, sheet::csv_text(table));
 }
 
+// `reason` receives libxlsxwriter's own words when it refused.
 DWORD write_workbook(const std::wstring& target, std::string_view day,
-                     const sheet::ExportTable& table) {
+                     const sheet::ExportTable& table, std::string* reason) {
   return replace_file(target, [&](const std::wstring& temporary, FileHandle& file) -> DWORD {
     // libxlsxwriter opens the file itself, by name.
     file.reset();
-    std::string reason;
     SetLastError(0);
-    if (sheet::write_xlsx(bytes_from(temporary, kCodePageUtf8), day, table, &reason)) return 0;
+    if (sheet::write_xlsx(bytes_from(temporary, kCodePageUtf8), day, table, reason)) return 0;
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_WRITE_FAULT;
   });
@@ -185,11 +185,14 @@ void export_list(HWND owner, const ReportListView& list) {
   if (!ask_for_file(owner, proposed, &target, &type)) return;
   last_folder = folder_of(target);
 
+  std::string reason;
   const DWORD error = sheet::export_format_of(gbk(target), type) == sheet::ExportFormat::csv
                           ? write_csv(target, table)
-                          : write_workbook(target, day, table);
+                          : write_workbook(target, day, table, &reason);
   if (error != 0) {
-    const std::wstring text = target + L"\r\n\r\n" + wide(system_message(error));
+    std::wstring text = target + L"\r\n\r\n";
+    if (!reason.empty()) text += wide(reason) + L"\r\n";
+    text += wide(system_message(error));
     MessageBoxW(owner, text.c_str(), wide(kCaption).c_str(), kWarningFlags);
     return;
   }

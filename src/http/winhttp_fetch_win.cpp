@@ -161,6 +161,12 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     return exchange.abandon(status_out, kNoRedirectOption);
   }
 
+  // Deliveries go out through here, and one must reach the platform once. A kept connection
+  // that the server has closed in the meantime is where a stack sends a request again by
+  // itself; with keep-alive off, every exchange has a connection of its own (its session is
+  // new too) and asks the server to close it after the reply. A refusal changes nothing else.
+  set_dword_option(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE);
+
   ++exchange.stages_reached;
   const std::wstring block =
       wide(winhttp_request_headers(headers, cookies != nullptr ? *cookies : std::string()));

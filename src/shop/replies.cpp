@@ -1,6 +1,7 @@
 #include "shop/replies.h"
 
 #include "shop/texts.h"
+#include "text/codepage.h"
 #include "text/regex_object.h"
 #include "text/text_between.h"
 
@@ -68,6 +69,109 @@ std::vector<std::string> read_order_ids(std::string_view ids_reply) {
   return ids;
 }
 
+namespace {
+
+bool is_gbk_lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool is_gbk_trail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
+// Where the JSON string whose text starts at `at` ends: its first double quote that no
+// backslash escapes. A double-byte character is passed whole, as its trail byte may be a
+// backslash. npos when a line feed (which no JSON string holds) or the reply's end comes first.
+std::size_t string_end(std::string_view reply, std::size_t at) {
+  while (at < reply.size()) {
+    const auto c = static_cast<unsigned char>(reply[at]);
+    if (c == '"') return at;
+    if (c == '\n') return std::string_view::npos;
+    const bool pair = at + 1 < reply.size() && reply[at + 1] != '\n' &&
+                      (c == '\\' || (is_gbk_lead(c) && is_gbk_trail(reply[at + 1])));
+    at += pair ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The UTF-16 unit of "\uXXXX" at `at`; none for fewer than four hex digits, and for U+0000,
+// which no cell could show.
+std::optional<char16_t> unit_at(std::string_view text, std::size_t at) {
+  if (at + 6 > text.size() || text[at + 1] != 'u') return std::nullopt;
+  unsigned value = 0;
+  for (std::size_t i = at + 2; i < at + 6; ++i) {
+    const int digit = hex_digit(text[i]);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  if (value == 0) return std::nullopt;
+  return static_cast<char16_t>(value);
+}
+
+// A field's JSON escapes as the characters they stand for, in GBK. A run of "\u" escapes is
+// converted as one text, so surrogate pairs join, and a character GBK lacks becomes what the
+// conversion of a whole reply makes of it. Anything that is no escape stays as it is.
+std::string decode_escapes(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  std::u16string units;
+  const auto flush_units = [&] {
+    if (units.empty()) return;
+    out += utf16_to_multibyte(units, kCodePageGbk);
+    units.clear();
+  };
+  std::size_t at = 0;
+  while (at < field.size()) {
+    const auto c = static_cast<unsigned char>(field[at]);
+    if (c == '\\' && at + 1 < field.size()) {
+      if (const std::optional<char16_t> unit = unit_at(field, at)) {
+        units.push_back(*unit);
+        at += 6;
+        continue;
+      }
+      static constexpr std::string_view kEscaped = "\"\\/bfnrt";
+      static constexpr std::string_view kMeant = "\"\\/\b\f\n\r\t";
+      if (const std::size_t which = kEscaped.find(field[at + 1]); which != std::string_view::npos) {
+        flush_units();
+        out.push_back(kMeant[which]);
+        at += 2;
+        continue;
+      }
+    }
+    flush_units();
+    const bool pair = is_gbk_lead(c) && at + 1 < field.size() && is_gbk_trail(field[at + 1]);
+    out.append(field.substr(at, pair ? 2 : 1));
+    at += pair ? 2 : 1;
+  }
+  flush_units();
+  return out;
+}
+
+// How the pattern ends a field's group: at the next key (which an escaped quote cannot imitate),
+// or at its first double quote, also an escaped one.
+enum class GroupEnd { at_key, at_quote };
+
+// Group `group` of match `k` as the field's text. A group that ended at an escaped quote runs
+// on to the quote that really ends the field. A field without a backslash is the group's bytes,
+// exactly.
+std::string field_text(const regex_object& matcher, int k, int group, std::string_view reply,
+                       GroupEnd end_of_group) {
+  int position = 0;
+  std::string text = matcher.submatch_text(k, group, &position);
+  if (text.find('\\') == std::string::npos || position < 0) return text;
+  const auto begin = static_cast<std::size_t>(position);
+  if (const std::size_t end = string_end(reply, begin); end_of_group == GroupEnd::at_quote &&
+                                                        end != std::string_view::npos &&
+                                                        end > begin + text.size()) {
+    text.assign(reply.substr(begin, end - begin));
+  }
+  return decode_escapes(text);
+}
+
+}  // namespace
+
 std::vector<OrderDetail> read_order_details(std::string_view detail_reply) {
   std::vector<OrderDetail> details;
   regex_object matcher;
@@ -75,15 +179,17 @@ std::vector<OrderDetail> read_order_details(std::string_view detail_reply) {
   const int count = matcher.match_count();
   for (int k = 1; k <= count; ++k) {
     OrderDetail d;
+    // The order id and the quantity are the platform's digits, sent back and recorded as they
+    // came: they are taken as they stand.
     d.order_id = matcher.submatch_text(k, 1);
-    d.status2 = matcher.submatch_text(k, 2);
-    d.note = matcher.submatch_text(k, 3);
-    d.seller_phone = matcher.submatch_text(k, 4);
-    d.user_phone = matcher.submatch_text(k, 5);
-    d.status_desc = matcher.submatch_text(k, 6);
+    d.status2 = field_text(matcher, k, 2, detail_reply, GroupEnd::at_key);
+    d.note = field_text(matcher, k, 3, detail_reply, GroupEnd::at_quote);
+    d.seller_phone = field_text(matcher, k, 4, detail_reply, GroupEnd::at_quote);
+    d.user_phone = field_text(matcher, k, 5, detail_reply, GroupEnd::at_quote);
+    d.status_desc = field_text(matcher, k, 6, detail_reply, GroupEnd::at_quote);
     d.quantity = matcher.submatch_text(k, 7);
-    d.total_price = matcher.submatch_text(k, 8);
-    d.item_name = matcher.submatch_text(k, 9);
+    d.total_price = field_text(matcher, k, 8, detail_reply, GroupEnd::at_quote);
+    d.item_name = field_text(matcher, k, 9, detail_reply, GroupEnd::at_quote);
     details.push_back(std::move(d));
   }
   return details;

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "text/codepage.h"
 
@@ -82,13 +83,38 @@ std::size_t utf8_bad_length(const unsigned char* p, std::size_t left) {
   return n;
 }
 
+// iconv_open costs more than converting a short text, so each thread keeps the converters it
+// opened, reset to their initial state before each use.
+class OpenConverters {
+ public:
+  ~OpenConverters() {
+    for (const Entry& entry : entries_) iconv_close(entry.handle);
+  }
+  iconv_t get(const char* to, const char* from) {
+    for (const Entry& entry : entries_) {
+      if (std::strcmp(entry.to, to) == 0 && std::strcmp(entry.from, from) == 0) {
+        iconv(entry.handle, nullptr, nullptr, nullptr, nullptr);
+        return entry.handle;
+      }
+    }
+    const iconv_t handle = iconv_open(to, from);
+    if (handle != reinterpret_cast<iconv_t>(-1)) entries_.push_back({to, from, handle});
+    return handle;
+  }
+
+ private:
+  struct Entry {
+    const char* to;  // names from iconv_name, which live as long as the program
+    const char* from;
+    iconv_t handle;
+  };
+  std::vector<Entry> entries_;
+};
+
 class Converter {
  public:
   Converter(const char* to, const char* from)
-      : handle_(to && from ? iconv_open(to, from) : reinterpret_cast<iconv_t>(-1)) {}
-  ~Converter() {
-    if (ok()) iconv_close(handle_);
-  }
+      : handle_(to && from ? converters().get(to, from) : reinterpret_cast<iconv_t>(-1)) {}
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
   bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
@@ -118,6 +144,10 @@ class Converter {
   }
 
  private:
+  static OpenConverters& converters() {
+    thread_local OpenConverters open;
+    return open;
+  }
   iconv_t handle_;
 };
 

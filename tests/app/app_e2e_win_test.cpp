@@ -6,11 +6,13 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <wininet.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -1214,6 +1216,117 @@ TEST_F(DeliveryTest,
   EXPECT_EQ(read_file(csv), text);
   EXPECT_EQ(log(), log_before);
   EXPECT_EQ(files_starting(folder_, L"~quillmere-"), 0);
+}
+
+// The parts of a zip archive by name, each inflated and checked against its CRC-32; empty when
+// the archive or any part of it is damaged.
+std::map<std::string, std::string> unzip(const std::string& zip) {
+  const auto u16 = [&](std::size_t at) {
+    return at + 2 <= zip.size()
+               ? static_cast<unsigned>(static_cast<unsigned char>(zip[at]) |
+                                       static_cast<unsigned char>(zip[at + 1]) << 8)
+               : 0u;
+  };
+  const auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+  std::map<std::string, std::string> parts;
+  const std::size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+  if (end == std::string::npos) return {};
+  std::size_t entry = u32(end + 16);
+  for (unsigned n = u16(end + 10); n > 0; --n) {
+    if (zip.compare(entry, 4, "PK\x01\x02") != 0) return {};
+    const unsigned method = u16(entry + 10), crc = u32(entry + 16);
+    const std::size_t packed = u32(entry + 20), size = u32(entry + 24), name_size = u16(entry + 28);
+    const std::string name = zip.substr(entry + 46, name_size);
+    const std::size_t local = u32(entry + 42);
+    const std::size_t data = local + 30 + u16(local + 26) + u16(local + 28);
+    entry += 46 + name_size + u16(entry + 30) + u16(entry + 32);
+    if (data + packed > zip.size()) return {};
+    std::string out(size, '\0');
+    if (method == 0) {
+      out = zip.substr(data, packed);
+    } else {
+      z_stream stream{};
+      if (method != 8 || inflateInit2(&stream, -MAX_WBITS) != Z_OK) return {};
+      stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.data() + data));
+      stream.avail_in = static_cast<uInt>(packed);
+      stream.next_out = reinterpret_cast<Bytef*>(out.data());
+      stream.avail_out = static_cast<uInt>(size);
+      const int done = inflate(&stream, Z_FINISH);
+      inflateEnd(&stream);
+      if (done != Z_STREAM_END || stream.total_out != size) return {};
+    }
+    if (crc32(0, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size())) != crc)
+      return {};
+    parts[name] = std::move(out);
+  }
+  return parts;
+}
+
+// TEMP and TMP name a folder with a Chinese name while the program runs, as a Chinese account
+// name makes them; libxlsxwriter writes its temporary parts there.
+class ExportAnywhereTest : public DeliveryTest {
+ protected:
+  void before_start() override {
+    temp_ = folder_ + L"\\\u4e34\u65f6\u6587\u4ef6";  // 临时文件
+    CreateDirectoryW(temp_.c_str(), nullptr);
+    for (int k = 0; k < 2; ++k) {
+      wchar_t value[MAX_PATH] = {};
+      had_[k] = GetEnvironmentVariableW(kNames[k], value, MAX_PATH) > 0;
+      saved_[k] = value;
+      SetEnvironmentVariableW(kNames[k], temp_.c_str());
+    }
+  }
+  void TearDown() override {
+    for (int k = 0; k < 2; ++k)
+      SetEnvironmentVariableW(kNames[k], had_[k] ? saved_[k].c_str() : nullptr);
+  }
+  static constexpr const wchar_t* kNames[2] = {L"TEMP", L"TMP"};
+  std::wstring temp_;
+  std::wstring saved_[2];
+  bool had_[2] = {};
+};
+
+TEST_F(ExportAnywhereTest, both_formats_go_into_a_folder_with_a_chinese_name_and_read_back_whole) {
+  const std::wstring proposed =
+      L"\u8ba2\u5355 2030-5-" + std::to_wstring(day_) + L".xlsx";             // 订单 …
+  const std::wstring shop_folder = folder_ + L"\\\u7f51\u5e97 \u8ba2\u5355";  // 网店 订单
+  CreateDirectoryW(shop_folder.c_str(), nullptr);
+  const std::wstring workbook = shop_folder + L"\\\u8ba2\u5355.xlsx";
+  const std::wstring csv = shop_folder + L"\\\u8ba2\u5355.csv";
+  DeleteFileW(workbook.c_str());
+  DeleteFileW(csv.c_str());
+  const auto exported = [&](const std::wstring& path) {
+    return u8str(u8"已导出 2 行：") + utf8(path) + "\r\n";
+  };
+  ASSERT_TRUE(bring_to_front(main_));
+  app_->select_row(orders_, 0);
+  ASSERT_TRUE(tab_to(kOrderList));
+
+  press({VK_CONTROL, 'S'});
+  ASSERT_NE(save_as(*app_, proposed, workbook), nullptr);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(workbook)); }))
+      << log() << utf8(app_->message_box(1s).text);
+  const std::map<std::string, std::string> parts = unzip(read_file(workbook));
+  ASSERT_TRUE(parts.count("xl/worksheets/sheet1.xml") && parts.count("xl/sharedStrings.xml") &&
+              parts.count("[Content_Types].xml"))
+      << parts.size() << " parts";
+  const std::string& strings = parts.at("xl/sharedStrings.xml");
+  for (const std::string& cell : {ids_[0], ids_[1], utf8(kSoap)})
+    EXPECT_NE(strings.find(">" + cell + "<"), std::string::npos) << cell << "\n" << strings;
+
+  // The first dialog gone, the list gets the keys again.
+  ASSERT_TRUE(bring_to_front(main_));
+  ASSERT_TRUE(tab_to(kOrderList));
+  press({VK_CONTROL, 'S'});
+  ASSERT_NE(save_as(*app_, proposed, csv), nullptr);
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(csv)); })) << log();
+  const std::string text = read_file(csv);
+  EXPECT_NE(text.find("\r\n1," + ids_[0] + ","), std::string::npos) << text;
+  EXPECT_NE(text.find(utf8(kSoap)), std::string::npos) << text;
+
+  EXPECT_EQ(files_starting(shop_folder, L"~quillmere-"), 0);
+  // libxlsxwriter's temporary parts went, as they came.
+  EXPECT_EQ(files_starting(temp_, L"tmp."), 0);
 }
 
 // An editor holds the record file open and shares it with nobody, from before the start.

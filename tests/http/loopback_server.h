@@ -32,6 +32,7 @@ struct Reply {
   long long announced_length = -1;
   bool endless = false;           // after `body`, keeps sending until the client goes away
   bool reset_after_body = false;  // ends the connection with a reset instead of a close
+  bool drop = false;              // reads the request, then closes without a word of reply
 };
 
 inline std::vector<std::string> split_lines(const std::string& block) {
@@ -94,6 +95,11 @@ class LoopbackServer {
     std::lock_guard lock(mutex_);
     return requests_;
   }
+  // For each request in order, the number of the connection it came on (1 = the first accepted).
+  std::vector<int> request_connections() {
+    std::lock_guard lock(mutex_);
+    return request_connections_;
+  }
 
  private:
   void accept_loop() {
@@ -105,7 +111,8 @@ class LoopbackServer {
       if (select(0, &ready, nullptr, nullptr, &wait) <= 0) continue;
       SOCKET peer = accept(listener_, nullptr, nullptr);
       if (peer == INVALID_SOCKET) continue;
-      connections_.emplace_back([this, peer] { serve(peer); });
+      const int number = static_cast<int>(connections_.size()) + 1;
+      connections_.emplace_back([this, peer, number] { serve(peer, number); });
     }
   }
 
@@ -143,7 +150,7 @@ class LoopbackServer {
     return 0;
   }
 
-  void serve(SOCKET peer) {
+  void serve(SOCKET peer, int number) {
     // A client that stops reading an endless body without closing must not hold the server.
     DWORD send_wait_ms = 3000;
     setsockopt(peer, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&send_wait_ms),
@@ -179,6 +186,7 @@ class LoopbackServer {
       {
         std::lock_guard lock(mutex_);
         requests_.push_back(request);
+        request_connections_.push_back(number);
       }
       open = answer(peer, handler_(request), request.request_line.rfind("HEAD ", 0) == 0);
     }
@@ -187,6 +195,7 @@ class LoopbackServer {
 
   // False when the connection must end after this reply.
   bool answer(SOCKET peer, const Reply& reply, bool head_request) {
+    if (reply.drop) return false;
     std::string out = reply.head;
     const bool closes = reply.endless || reply.reset_after_body || reply.announced_length == -2;
     if (reply.announced_length == -1 && !reply.endless) {
@@ -218,6 +227,7 @@ class LoopbackServer {
   std::vector<std::thread> connections_;  // touched only by the acceptor until it is joined
   std::mutex mutex_;
   std::vector<ReceivedRequest> requests_;
+  std::vector<int> request_connections_;
 };
 
 // A port on which nothing listens (bound once, then released).

@@ -1,9 +1,12 @@
 #include "http/winhttp_fetch.h"
 
 #include <windows.h>
+#include <winhttp.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -316,6 +319,66 @@ TEST(winhttp_fetch, oversized_and_endless_replies_end_without_harm) {
   const Outcome endless = fetch(server.url("/endless"));
   EXPECT_GE(endless.body.size(), kMaxBodyBytes);
   EXPECT_EQ(endless.status, "200 OK");
+}
+
+// GET `path` on `connection`, its reply read whole; false when no reply came.
+bool raw_get(HINTERNET connection, const wchar_t* path) {
+  HINTERNET request = WinHttpOpenRequest(connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
+                                         WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+  bool answered = request != nullptr &&
+                  WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
+                  WinHttpReceiveResponse(request, nullptr);
+  char buffer[4096];
+  DWORD read = 0;
+  while (answered && WinHttpReadData(request, buffer, sizeof buffer, &read) && read > 0) {
+  }
+  if (request != nullptr) WinHttpCloseHandle(request);
+  return answered;
+}
+
+// A delivery is sent once: the platform may have acted on a request whose reply never came,
+// so neither the routine nor WinHttp below it may send it again on another connection.
+TEST(winhttp_fetch, a_delivery_whose_connection_drops_after_sending_reaches_the_server_once) {
+  LoopbackServer server([](const ReceivedRequest& request) {
+    Reply reply = ok("warm");
+    reply.drop = request.request_line.find("vdian.order.deliver") != std::string::npos;
+    return reply;
+  });
+  const auto arrivals = [&](const std::string& path) {
+    int count = 0;
+    for (const ReceivedRequest& r : server.requests())
+      count += r.request_line.find(path) != std::string::npos;
+    return count;
+  };
+
+  // WinHttp itself, on one session: a connection kept alive by a first exchange, then a
+  // request that the server reads and drops. What the stack does then is printed.
+  HINTERNET session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0);
+  HINTERNET connection = WinHttpConnect(session, L"127.0.0.1", server.port(), 0);
+  EXPECT_TRUE(raw_get(connection, L"/kept"));
+  const bool answered = raw_get(connection, L"/stack?method=vdian.order.deliver");
+  WinHttpCloseHandle(connection);
+  WinHttpCloseHandle(session);
+  EXPECT_FALSE(answered);
+  std::cout << "WinHttp, a request dropped on a reused connection: it reached the server "
+            << arrivals("/stack?") << " time(s), connections used "
+            << server.request_connections().back() << "\n";
+
+  // The routine: an exchange before, then the delivery, whose reply never comes.
+  const std::size_t before = server.requests().size();
+  fetch(server.url("/before"));
+  const Outcome o = fetch(server.url("/deliver?method=vdian.order.deliver&public=x"));
+  EXPECT_EQ(o.status, gbk(u8"712 服务器未响应!"));
+  EXPECT_EQ(o.page, "");
+  ASSERT_EQ(arrivals("/deliver?"), 1);
+  const auto requests = server.requests();
+  const auto on = server.request_connections();
+  ASSERT_EQ(requests.size(), before + 2);
+  // On a connection of its own, never one kept from an earlier exchange. (Windows also sends
+  // "Connection: Close" for it, as keep-alive is off; Wine 8 ignores that option.)
+  EXPECT_NE(on[before + 1], on[before]);
+  EXPECT_EQ(std::count(on.begin(), on.end(), on[before + 1]), 1);
 }
 
 }  // namespace

@@ -2,14 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "http/decode.h"
 #include "platform_replies.h"
 #include "shop/texts.h"
 #include "test_support.h"
+#include "text/regex_object.h"
 
 namespace quillmere::shop {
 namespace {
 
 using quillmere::testing::gbk;
+
+// A UTF-8 literal's bytes, as the platform sends them.
+std::string u8str(std::u8string_view utf8) {
+  return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+}
 using namespace quillmere::shop::testing;
 
 TEST(texts, literals_read_as_written) {
@@ -82,6 +89,111 @@ TEST(read_order_details, nine_groups_in_order) {
   EXPECT_EQ(d.quantity, "2");
   EXPECT_EQ(d.total_price, "19.80");
   EXPECT_EQ(d.item_name, "cup");
+}
+
+// The fields of an order whose text fields hold JSON escapes, as the reply (UTF-8) has them,
+// and what each reads as (GBK).
+TEST(read_order_details, json_escapes_read_as_their_characters) {
+  const struct {
+    std::string raw;       // in the reply
+    std::string expected;  // read
+  } cases[] = {
+      {u8str(u8R"(包装,请用\"加厚\"纸箱)"), gbk(u8"包装,请用\"加厚\"纸箱")},
+      {R"(a\\b\/c)", "a\\b/c"},
+      {R"(\b\f\n\r\t)", "\b\f\n\r\t"},
+      {R"(\\)", "\\"},
+      {R"(end\\\")", "end\\\""},
+      {R"(\u4e2d\u6587)", gbk(u8"中文")},
+      {R"(\u4E2D!)", gbk(u8"中!")},
+      {R"(\"\u0041\")", "\"A\""},
+      // A pair joins; a character outside GBK, or half a pair, becomes what the code-page
+      // conversion makes of it.
+      {R"(\ud83d\ude00x)", utf8_to_gbk(u8str(u8"😀x"))},
+      {R"(\ud83dx)", "?x"},
+      {R"(\u00e9)", utf8_to_gbk(u8str(u8"é"))},
+      // Not escapes: left as they stand.
+      {R"(\u12)", "\\u12"},
+      {R"(\u0000)", "\\u0000"},
+      {R"(\x)", "\\x"},
+  };
+  for (const auto& c : cases) {
+    for (const int field : {0, 1}) {
+      DetailFields f = order("88001");
+      (field == 0 ? f.note : f.item_name) = c.raw;
+      const auto details = read_order_details(utf8_to_gbk(detail_reply(f)));
+      ASSERT_EQ(details.size(), 1u) << c.raw;
+      EXPECT_EQ(field == 0 ? details[0].note : details[0].item_name, c.expected) << c.raw;
+      EXPECT_EQ(details[0].order_id, "88001");
+      EXPECT_EQ(details[0].quantity, "1");
+      EXPECT_EQ(details[0].status_desc, "desc") << c.raw;
+    }
+  }
+}
+
+TEST(read_order_details, every_text_field_decodes_and_the_digits_stay_as_sent) {
+  DetailFields f = order("00123", R"(\u5df2\u4ed8\u6b3e)");  // 已付款
+  f.note = R"(say \"hi\")";
+  f.seller_phone = R"(138\/0)";
+  f.user_phone = R"(139\"0)";
+  f.status_desc = R"(\"wait\")";
+  f.quantity = "02";
+  f.total_price = R"(9\".90)";
+  f.item_name = R"(\"cup\")";
+  const auto details = read_order_details(utf8_to_gbk(detail_reply(f)));
+  ASSERT_EQ(details.size(), 1u);
+  const OrderDetail& d = details[0];
+  EXPECT_EQ(d.order_id, "00123");
+  EXPECT_EQ(d.status2, gbk(u8"已付款"));
+  EXPECT_EQ(d.note, "say \"hi\"");
+  EXPECT_EQ(d.seller_phone, "138/0");
+  EXPECT_EQ(d.user_phone, "139\"0");
+  EXPECT_EQ(d.status_desc, "\"wait\"");
+  EXPECT_EQ(d.quantity, "02");
+  EXPECT_EQ(d.total_price, "9\".90");
+  EXPECT_EQ(d.item_name, "\"cup\"");
+}
+
+TEST(read_order_details, replies_without_escapes_read_byte_for_byte_as_the_groups) {
+  // Texts a backslash-free field may hold: GBK whose trail byte is 0x5C (乗 is 81 5C, 表 is
+  // B1 ED), stray bytes, an unpaired quote on another line.
+  const std::string tricky[] = {
+      "\x81\x5c",           // a trail byte that is a backslash, right before the closing quote
+      "a\x81\x5c\x81\x5c",  // two of them
+      "\xb1\xed\x80\xff",   // a character, then stray bytes
+      "plain",
+  };
+  for (const std::string& text : tricky) {
+    DetailFields f = order("7");
+    f.note = text;
+    f.item_name = text;
+    const std::string reply = detail_reply(f);  // the bytes as they are, already GBK
+    regex_object groups;
+    ASSERT_TRUE(groups.create(
+        R"re("order_id":"(.*?)","status2":"(.*?)","note":"(.*?)"[\s\S]*?"seller_phone":"(.*?)")re"
+        R"re([\s\S]*?"user_phone":"(.*?)"[\s\S]*?"status_desc":"(.*?)")re"
+        R"re([\s\S]*?"quantity":"(.*?)","total_price":"(.*?)"[\s\S]*?"item_name":"(.*?)")re",
+        reply));
+    const auto details = read_order_details(reply);
+    ASSERT_EQ(details.size(), 1u);
+    EXPECT_EQ(details[0].note, groups.submatch_text(1, 3));
+    EXPECT_EQ(details[0].note, text);
+    EXPECT_EQ(details[0].item_name, groups.submatch_text(1, 9));
+    EXPECT_EQ(details[0].seller_phone, groups.submatch_text(1, 4));
+  }
+}
+
+TEST(read_order_details, an_escaped_quote_never_runs_a_field_past_its_line_or_reply) {
+  DetailFields f = order("5");
+  f.item_name = R"(cut\")";
+  std::string reply = detail_reply(f);
+  // The reply ends (or a line breaks) before the string does: the field keeps what the
+  // pattern gave, its last backslash a plain one.
+  const std::string unfinished = reply.substr(0, reply.find("cut\\\"") + 5);
+  for (const std::string& cut : {unfinished + "\nmore\"", unfinished}) {
+    const auto details = read_order_details(cut);
+    ASSERT_EQ(details.size(), 1u);
+    EXPECT_EQ(details[0].item_name, "cut\\");
+  }
 }
 
 TEST(read_order_details, keys_out_of_place_give_no_match) {
