@@ -38,7 +38,7 @@ bool start_job(Threads& threads, const std::function<bool()>& begin, std::functi
   auto gate = std::make_shared<Gate>();
   // The thread first: a system out of threads leaves everything as it was. The wait below is
   // for this very click, which opens the gate before it returns and pumps nothing meanwhile.
-  const bool started = threads.start([gate, work = std::move(work)] {
+  const bool started = threads.start_thread([gate, work = std::move(work)] {
     if (gate->wait()) work();
   });
   if (!started) return false;

@@ -99,7 +99,7 @@ class ExpressWindow {
 class Threads {
  public:
   virtual ~Threads() = default;
-  virtual bool start(std::function<void()> work) = 0;
+  virtual bool start_thread(std::function<void()> work) = 0;
 };
 
 class Network {

@@ -162,7 +162,7 @@ struct FakeThreads final : Threads {
   int started = 0;
   std::vector<std::thread> threads;
 
-  bool start(std::function<void()> work) override {
+  bool start_thread(std::function<void()> work) override {
     if (fail) return false;
     ++started;
     threads.emplace_back(std::move(work));
