@@ -56,10 +56,9 @@ void Application::fetch_orders_clicked() {
 }
 
 void Application::start_monitoring_clicked() {
-  const bool runs =
-      shop::click_start_monitoring(ports_, main_window_.chosen_day(), [self = shared_from_this()] {
-        self->thread_.post([self] { self->monitoring_ended(); });
-      });
+  const bool runs = shop::click_start_monitoring(
+      ports_, main_window_.chosen_day(),
+      [self = shared_from_this()] { self->thread_.post([self] { self->monitoring_ended(); }); });
   if (runs) main_window_.show_monitoring_icon();
 }
 
@@ -106,8 +105,9 @@ void Application::wait_out_delivery_at_exit() {
 
 // 确定 (or Enter): what the express window and the selected row hold now is what ships.
 void Application::confirm_clicked() {
-  const bool out = shop::click_confirm(ports_, express_window_.choice(),
-                                       [self = shared_from_this()] { self->delivery_path_ended(); });
+  const bool out =
+      shop::click_confirm(ports_, express_window_.choice(),
+                          [self = shared_from_this()] { self->delivery_path_ended(); });
   if (out) delivery_path_began(kDeliveryUnderWay, kLongestDelivery);
 }
 

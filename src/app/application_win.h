@@ -79,8 +79,8 @@ class Application final : public MainWindowEvents,
   TickClock clock_;
   shop::Session session_{clock_};
   KeeperWindow keeper_{session_.jobs()};
-  shop::ShopPorts ports_{session_, main_window_, express_window_, network_,
-                         pacing_,  record_file_, *this};
+  shop::ShopPorts ports_{session_,     main_window_, express_window_, network_, pacing_,
+                         record_file_, *this};
   // The delivery path's reason and longest wait, the window's thread's.
   std::string block_reason_;
   std::chrono::milliseconds longest_wait_{0};

@@ -24,8 +24,8 @@ bool KeeperWindow::create(HINSTANCE instance, std::string_view reason,
   look_again_ = RegisterWindowMessageW(L"Quillmere.JobEnded");
   // Top-level (no parent, not message-only, which hears no broadcasts), never shown, and kept
   // off the taskbar.
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kKeeperWindowClass, L"Quillmere", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, instance, this);
+  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kKeeperWindowClass, L"Quillmere", WS_POPUP, 0, 0,
+                                0, 0, nullptr, nullptr, instance, this);
   if (window == nullptr) return false;
   ShutdownBlockReasonCreate(window, wide(reason).c_str());
   window_.store(window);

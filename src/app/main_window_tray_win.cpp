@@ -49,7 +49,7 @@ void MainWindow::announce_new_orders(const std::vector<shop::AddedOrder>& orders
   if (orders.empty()) return;
   const shop::Notice notice = shop::new_order_notice(orders);
   thread_.post([this, title = wide(notice.title), text = wide(notice.text),
-                 first = orders.front().order_id] {
+                first = orders.front().order_id] {
     HWND front = attention_.foreground_window();
     if (front != nullptr && (front == window_ || GetAncestor(front, GA_ROOTOWNER) == window_))
       return;

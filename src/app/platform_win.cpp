@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 #include "app/win32_support_win.h"
 #include "http/fetch_page.h"
 #include "http/winhttp_fetch.h"

@@ -1,8 +1,8 @@
 #include "http/fetch_page.h"
 
 #include <windows.h>
-#include <winsock2.h>
 #include <wininet.h>
+#include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <chrono>

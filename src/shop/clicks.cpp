@@ -74,9 +74,8 @@ bool click_fetch_orders(ShopPorts& ports, Date day) {
         return true;
       },
       [&session = ports.session, &window = ports.window, &network = ports.network,
-       &pacing = ports.pacing, ticket, day] {
-        run_order_retrieval(session, window, network, pacing, day, *ticket);
-      });
+       &pacing = ports.pacing, ticket,
+       day] { run_order_retrieval(session, window, network, pacing, day, *ticket); });
 }
 
 bool click_start_monitoring(ShopPorts& ports, Date day, std::function<void()> ended) {

@@ -32,8 +32,8 @@ class IndexedOrderList final : public ReportList {
   int selected_row() override;
 
  private:
-  void unlink(int row);            // holds lock_
-  void link(int row);              // holds lock_
+  void unlink(int row);  // holds lock_
+  void link(int row);    // holds lock_
 
   struct Hash {
     using is_transparent = void;

@@ -31,9 +31,9 @@ void run_login(Session& session, MainWindow& window, Network& network, const std
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing,
                          Date order_day, std::uint64_t ticket);
 
-// One pass over the ids of the session's monitored day, adding paid orders the order list does not hold yet;
-// a pass that added rows ends with notify_new_orders, then announce_new_orders with those rows.
-// Ends at once when the main window is gone.
+// One pass over the ids of the session's monitored day, adding paid orders the order list does not
+// hold yet; a pass that added rows ends with notify_new_orders, then announce_new_orders with those
+// rows. Ends at once when the main window is gone.
 void monitoring_pass(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
 // 按钮_开始监控: passes until the monitoring flag is 0 or the main window is gone. A start while
@@ -42,8 +42,7 @@ void monitoring_pass(Session& session, MainWindow& window, Network& network, Pac
 // frequency refusals), in waits that a stop cuts short.
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 // The loop alone, once Session::start_monitoring has said that the caller runs it.
-void run_started_monitoring(Session& session, MainWindow& window, Network& network,
-                            Pacing& pacing);
+void run_started_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing);
 
 // 按钮_停止监控: running loops end after their pass under way.
 void stop_monitoring(Session& session);

@@ -69,8 +69,9 @@ TEST(report_queue, a_failed_wake_up_is_asked_again_by_the_next_report) {
 TEST(report_queue, reports_after_the_window_is_gone_are_dropped_safely) {
   Owner owner;
   auto owned = std::make_shared<int>(7);
-  std::thread([&, owned] { owner.queue.post([&owner, owned] { owner.shown.push_back(*owned); }); })
-      .join();
+  std::thread([&, owned] {
+    owner.queue.post([&owner, owned] { owner.shown.push_back(*owned); });
+  }).join();
   owner.queue.close();
   EXPECT_FALSE(owner.queue.is_open());
   std::atomic<bool> stop{false};

@@ -74,8 +74,8 @@ TEST(jobs_table, every_cell_with_that_one_job_running_and_none_without) {
   for (const Row& row : kExpected) {
     for (int column = 0; column < kJobKinds; ++column) {
       const Job job = static_cast<Job>(column);
-      SCOPED_TRACE(::testing::Message() << "button " << static_cast<int>(row.button) << ", job "
-                                      << column);
+      SCOPED_TRACE(::testing::Message()
+                   << "button " << static_cast<int>(row.button) << ", job " << column);
       Jobs jobs;
       std::atomic<int> flag{0};
       EXPECT_EQ(jobs.decide(row.button), Effect::runs) << "nothing runs";

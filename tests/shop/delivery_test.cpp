@@ -244,8 +244,7 @@ TEST_F(DeliveryTest,
     const std::optional<Delivery> taken = take_delivery(window, express.choice());
     ASSERT_TRUE(taken && begin_confirmation(session, express));
     delivery = std::thread([&, taken] {
-      on_confirm_delivery(session, window, express, network, record_file, delivery_pacing,
-                          *taken);
+      on_confirm_delivery(session, window, express, network, record_file, delivery_pacing, *taken);
     });
     for (int i = 0; i < 5000 && !delivery_waits; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

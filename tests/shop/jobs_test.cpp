@@ -129,9 +129,8 @@ TEST_F(JobsTest, a_delivery_out_during_monitoring_is_written_when_its_reply_arri
 
   const std::optional<Delivery> taken = take_delivery(window, express.choice());
   ASSERT_TRUE(taken && begin_confirmation(session, express));
-  std::thread delivery([&] {
-    on_confirm_delivery(session, window, express, network, record_file, pacing, *taken);
-  });
+  std::thread delivery(
+      [&] { on_confirm_delivery(session, window, express, network, record_file, pacing, *taken); });
   // Monitoring goes on while the delivery waits for its reply.
   const int before = ids_sent();
   EXPECT_TRUE(eventually([&] { return ids_sent() >= before + 2; }));
@@ -189,8 +188,9 @@ TEST_F(JobsTest, a_later_retrieval_takes_over_and_the_earlier_adds_nothing_more)
   FakePacing first_pacing;
   Jobs& jobs = session.jobs();
   const std::uint64_t first_ticket = jobs.begin_retrieval();
-  std::thread first(
-      [&] { run_order_retrieval(session, window, network, first_pacing, window.date, first_ticket); });
+  std::thread first([&] {
+    run_order_retrieval(session, window, network, first_pacing, window.date, first_ticket);
+  });
   ASSERT_TRUE(eventually([&] { return network.sent(detail_url("B")) == 1; }));
 
   // The second click; the first one's exchange for B comes back only after it has listed all.

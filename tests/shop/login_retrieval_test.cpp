@@ -215,7 +215,8 @@ TEST_F(RenewalTest, two_threads_due_at_once_share_one_renewal) {
   FakePacing second_pacing;
   second_pacing.yield_in_waits = true;
   second_pacing.on_wait_until = [&] { second_waits = true; };
-  std::thread worker([&] { run_order_retrieval(session, window, network, first_pacing, window.date, 0); });
+  std::thread worker(
+      [&] { run_order_retrieval(session, window, network, first_pacing, window.date, 0); });
   while (network.sent("/token?") < 2) std::this_thread::yield();  // login's and the renewal's
   run_order_retrieval(session, other_window, network, second_pacing, window.date, 0);
   worker.join();
