@@ -234,6 +234,7 @@ TEST_F(ClicksTest, an_overtaken_retrieval_hands_the_day_back_to_monitoring) {
 }
 
 TEST_F(ClicksTest, start_monitoring_follows_the_day_handed_over_and_joins_a_running_loop) {
+  network.reply(ids_url("2026-5-3"), std::string(texts::kEmptyDayReply));
   network.reply(ids_url("2026-5-4"), std::string(texts::kEmptyDayReply));
   pacing.yield_in_waits = true;
   std::atomic<int> ended{0};
