@@ -122,19 +122,4 @@ void grow_to_hold_content(HWND window, shop::Size content, int dpi);
 // Takes the rectangle that WM_DPICHANGED suggests (its lParam).
 void take_suggested_rect(HWND window, LPARAM suggested);
 
-// The body of a window procedure whose window object is the creation parameter: the object is
-// remembered on WM_NCCREATE (with its window handle) and gets every message from then on.
-template <class T>
-LRESULT dispatch_to_object(HWND window, UINT message, WPARAM w, LPARAM l, HWND T::*window_member,
-                           LRESULT (T::*handler)(UINT, WPARAM, LPARAM)) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->*window_member = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcW(window, message, w, l);
-  return (self->*handler)(message, w, l);
-}
-
 }  // namespace quillmere::app
