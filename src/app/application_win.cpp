@@ -3,7 +3,8 @@
 #include <system_error>
 #include <thread>
 
-#include "app/win32_support_win.h"
+#include "app/edge_text_win.h"
+#include "app/program_folder_win.h"
 #include "shop/texts.h"
 #include "shop/workflows.h"
 #include "text/gbk_literal.h"

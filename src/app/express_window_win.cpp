@@ -6,6 +6,10 @@
 #include <cmath>
 
 #include "app/control_ids.h"
+#include "app/control_layout_win.h"
+#include "app/edge_text_win.h"
+#include "app/fonts_win.h"
+#include "app/screen_dpi_win.h"
 #include "shop/couriers.h"
 #include "text/gbk_literal.h"
 

@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "app/dialog_keys_win.h"
-#include "app/win32_support_win.h"
+#include "app/fonts_win.h"
+#include "app/program_icons_win.h"
 #include "app/window_base_win.h"
 #include "shop/ports.h"
 

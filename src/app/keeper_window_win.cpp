@@ -1,7 +1,7 @@
 #include "app/keeper_window_win.h"
 
 #include "app/control_ids.h"
-#include "app/win32_support_win.h"
+#include "app/edge_text_win.h"
 
 namespace quillmere::app {
 

@@ -8,7 +8,7 @@
 
 #include "app/application_win.h"
 #include "app/dialog_keys_win.h"
-#include "app/win32_support_win.h"
+#include "app/system_handles_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   quillmere::app::ComApartment com;

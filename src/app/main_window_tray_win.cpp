@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "app/edge_text_win.h"
 #include "app/new_order_notice.h"
 #include "shop/requests.h"
 #include "text/gbk_literal.h"

@@ -6,8 +6,13 @@
 #include <array>
 
 #include "app/control_ids.h"
+#include "app/control_layout_win.h"
+#include "app/edge_text_win.h"
 #include "app/export_win.h"
+#include "app/fonts_win.h"
 #include "app/list_copy_win.h"
+#include "app/program_folder_win.h"
+#include "app/screen_dpi_win.h"
 #include "text/gbk_literal.h"
 
 namespace quillmere::app {

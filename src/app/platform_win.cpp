@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "app/win32_support_win.h"
+#include "app/system_handles_win.h"
+#include "app/system_message_win.h"
 #include "http/fetch_page.h"
 #include "http/winhttp_fetch.h"
 

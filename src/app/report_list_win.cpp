@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/win32_support_win.h"
+#include "app/edge_text_win.h"
 
 namespace quillmere::app {
 

@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "app/control_ids.h"
-#include "app/win32_support_win.h"
+#include "app/edge_text_win.h"
+#include "app/system_message_win.h"
 #include "app_driver_win.h"
 #include "http/fetch_page.h"
 #include "text/text_between.h"
@@ -1196,7 +1197,7 @@ TEST_F(DeliveryTest, a_missing_record_file_is_never_created) {
   EXPECT_EQ(read_file(folder_ + kRecordFile), "<missing>");
 }
 
-// The system's words for an error as the program logs them (app/win32_support_win.h).
+// The system's words for an error as the program logs them (app/system_message_win.h).
 std::string system_reason(DWORD error) { return utf8(wide(system_message(error))); }
 
 // The Save As dialog of 导出: waits for it with the proposed name in its focused box, types
