@@ -59,10 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FakeWindow window;
   FakeNetwork network;
   FakePacing pacing;
-  window.appkey = "ak";
-  window.secret = "sk";
   network.reply(build_token_request("ak", "sk"), token_reply("T", 90000));
-  run_login(session, window, network);
+  run_login(session, window, network, "ak", "sk", session.begin_login());
   // One page past the input's repeats its last page: a platform that ignores page_num.
   std::map<std::string, int> page_urls;
   for (std::size_t page = 1; page <= pages.size() + 1; ++page) {
@@ -77,11 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   network.during_exchange = [&](const std::string& url) {
     if (url.find(R"("method":"vdian.order.get")") != std::string::npos) window.is_alive = false;
   };
-  run_order_retrieval(session, window, network, pacing);
+  run_order_retrieval(session, window, network, pacing, window.date, 0);
   check_paging(pages_asked(network, page_urls), pages);
 
   network.pages.clear();
   window.is_alive = true;
+  session.set_monitored_day(window.date);
   monitoring_pass(session, window, network, pacing);
   check_paging(pages_asked(network, page_urls), pages);
   return 0;

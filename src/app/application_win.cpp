@@ -1,31 +1,25 @@
 #include "app/application_win.h"
 
-#include <cstdint>
 #include <system_error>
 #include <thread>
 
-#include "app/win32_support_win.h"
+#include "app/edge_text_win.h"
+#include "app/program_folder_win.h"
 #include "shop/texts.h"
 #include "shop/workflows.h"
+#include "text/gbk_literal.h"
 
 namespace quillmere::app {
 namespace {
 
-// False when no thread could be started (the system is out of them): the click then does
-// nothing, rather than running a job that waits on the window's thread.
-template <class Work>
-bool run_on_worker(Work work) {
-  try {
-    std::thread(std::move(work)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
-}
+constexpr std::string_view kDeliveryUnderWay = "正在发货，请稍候"_gbk;
 
-// The exchanges' own timeouts end a delivery: 30 s for each of resolving, connecting, sending
-// and receiving, twice after a refused token, with the renewal's exchange between.
-constexpr unsigned long kLongestDeliveryMs = 6 * 60 * 1000;
+// The longest a delivery takes, each exchange ending by its own time-outs (README, "Closing and
+// the end of the session"): a renewal, or the wait for another job's, before the request; the
+// request; after a refused token one more renewal and the request again. Each exchange: name
+// lookup, connecting, sending and the reply, 30 s each.
+constexpr std::chrono::milliseconds kExchangeMs{4 * 30 * 1000};
+constexpr std::chrono::milliseconds kLongestDelivery = 4 * kExchangeMs;
 
 }  // namespace
 
@@ -33,61 +27,61 @@ Application::Application()
     : record_file_(program_directory() + L"/" + wide(shop::texts::kRecordFileName)) {}
 
 bool Application::start(HINSTANCE instance) {
-  if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance))
+  instance_ = instance;
+  if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance) ||
+      !KeeperWindow::register_class(instance))
     return false;
   express_window_.set_events(*this);
   if (main_window_.create(instance, *this) == nullptr) return false;
+  session_.set_monitored_day(main_window_.chosen_day());
   shop::check_record_file(main_window_, record_file_);
   return true;
 }
 
-// Every job runs on a thread of its own that is never joined; each holds the application alive
-// for as long as it runs, even past the window's end. The tickets are taken here, in the order
-// of the clicks, so that the later click wins whichever thread gets going first.
-void Application::login_clicked() {
-  const std::uint64_t ticket = session_.begin_login();
-  run_on_worker([self = shared_from_this(), ticket] {
-    shop::run_login(self->session_, self->main_window_, self->network_, ticket);
-  });
-}
-
-void Application::fetch_orders_clicked() {
-  const std::uint64_t ticket = session_.jobs().begin_retrieval();
-  run_on_worker([self = shared_from_this(), ticket] {
-    shop::run_order_retrieval(self->session_, self->main_window_, self->network_, self->pacing_,
-                              ticket);
-  });
-}
-
-void Application::start_monitoring_clicked() {
-  main_window_.show_monitoring_icon();
-  // The flag is set here, in the order of the clicks: a loop that is ending sees it and goes on,
-  // and takes this click itself (shop::Jobs::start_monitoring).
-  session_.set_monitoring_flag(1);
-  const bool started = run_on_worker([self = shared_from_this()] {
-    shop::run_monitoring(self->session_, self->main_window_, self->network_, self->pacing_);
-    self->monitoring_ended();
-  });
-  if (!started) {
-    session_.set_monitoring_flag(0);
-    monitoring_ended();
+bool Application::start_thread(std::function<void()> work) {
+  try {
+    std::thread([self = shared_from_this(), work = std::move(work)] { work(); }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;  // the system is out of threads: the click does nothing
   }
 }
 
+void Application::login_clicked() {
+  LoginFields fields = main_window_.login_fields();
+  shop::click_login(ports_, std::move(fields.app_key), std::move(fields.secret));
+}
+
+void Application::fetch_orders_clicked() {
+  shop::click_fetch_orders(ports_, main_window_.chosen_day());
+}
+
+void Application::start_monitoring_clicked() {
+  const bool runs = shop::click_start_monitoring(
+      ports_, main_window_.chosen_day(),
+      [self = shared_from_this()] { self->thread_.post([self] { self->monitoring_ended(); }); });
+  if (runs) main_window_.show_monitoring_icon();
+}
+
 void Application::stop_monitoring_clicked() {
-  shop::stop_monitoring(session_);
+  shop::click_stop_monitoring(ports_);
   main_window_.hide_monitoring_icon();
 }
 
-// On the window's thread, where 开始监控 shows the icon: a click since the loop ended keeps it.
+// On the window's thread, where 开始监控 shows the icon: a loop started since keeps it.
 void Application::monitoring_ended() {
-  thread_.run([this] {
-    if (!session_.jobs().monitoring_running() && session_.monitoring_flag() == 0)
-      main_window_.hide_monitoring_icon();
-  });
+  if (!session_.jobs().monitoring_running()) main_window_.hide_monitoring_icon();
 }
 
-void Application::deliver_clicked() { shop::on_deliver_button(main_window_); }
+void Application::deliver_clicked() {
+  if (allowed(shop::Button::deliver)) shop::on_deliver_button(main_window_);
+}
+
+void Application::day_changed(shop::Date day) { session_.set_monitored_day(day); }
+
+bool Application::allowed(shop::Button button) {
+  return session_.jobs().decide(button) != shop::Effect::refused;
+}
 
 void Application::main_window_closing() { shop::on_main_window_closed(session_); }
 
@@ -95,27 +89,42 @@ void Application::main_window_closing() { shop::on_main_window_closed(session_);
 // waited out first, so that its record line is written.
 void Application::session_ending() {
   shop::on_main_window_closed(session_);
-  wait_out_delivery(session_.jobs(), kLongestDeliveryMs);
+  session_.jobs().wait_for_delivery_path(longest_wait_);
+}
+
+// With a delivery out the process stays, windowless to the owner, until it has ended.
+void Application::main_window_destroyed() {
+  if (session_.jobs().decide(shop::Button::close) == shop::Effect::waits_out &&
+      keeper_.create(instance_, block_reason_, longest_wait_))
+    return;
+  PostQuitMessage(0);
 }
 
 void Application::wait_out_delivery_at_exit() {
-  wait_out_delivery(session_.jobs(), kLongestDeliveryMs);
+  session_.jobs().wait_for_delivery_path(longest_wait_);
 }
 
-// 确定 (or Enter) while a delivery is out does nothing; 确定 stays disabled until the outcome is
-// shown, and Windows is told why the session should not end meanwhile.
+// 确定 (or Enter): what the express window and the selected row hold now is what ships.
 void Application::confirm_clicked() {
-  if (!shop::begin_confirmation(session_, express_window_)) return;
-  main_window_.block_shutdown(true);
-  const bool started = run_on_worker([self = shared_from_this()] {
-    shop::on_confirm_delivery(self->session_, self->main_window_, self->express_window_,
-                              self->network_, self->record_file_, self->pacing_);
-    self->thread_.run([&self] { self->main_window_.block_shutdown(false); });
-  });
-  if (started) return;
-  session_.jobs().end_delivery();
-  express_window_.hold_confirm(false);
-  main_window_.block_shutdown(false);
+  const bool out =
+      shop::click_confirm(ports_, express_window_.choice(),
+                          [self = shared_from_this()] { self->delivery_path_ended(); });
+  if (out) delivery_path_began(kDeliveryUnderWay, kLongestDelivery);
+}
+
+void Application::delivery_path_began(std::string_view reason, std::chrono::milliseconds longest) {
+  block_reason_.assign(reason);
+  longest_wait_ = longest;
+  main_window_.block_shutdown(reason);
+}
+
+void Application::delivery_path_ended() {
+  thread_.post([self = shared_from_this()] { self->settle_delivery_path(); });
+  keeper_.job_ended();
+}
+
+void Application::settle_delivery_path() {
+  if (!session_.jobs().delivery_path_out()) main_window_.block_shutdown({});
 }
 
 }  // namespace quillmere::app

@@ -19,8 +19,8 @@ Attention& system_attention() {
   return calls;
 }
 
-void ask_for_attention(const WindowThread& thread, HWND window, Attention& attention) {
-  thread.run([&] {
+void ask_for_attention(WindowThread& thread, HWND window, Attention& attention) {
+  thread.post([window, &attention] {
     if (window == nullptr) return;
     // A message box of the window's own counts as the window itself being in front.
     HWND front = attention.foreground_window();

@@ -22,8 +22,9 @@ class Attention {
 // The system's own calls.
 Attention& system_attention();
 
-// On the window's thread: flashes and sounds once, unless `window` is already in front, where
-// the new rows are in view. Nothing at all once the window is gone.
-void ask_for_attention(const WindowThread& thread, HWND window, Attention& attention);
+// On the window's thread, after what is reported before: flashes and sounds once, unless
+// `window` is already in front, where the new rows are in view. Nothing at all once the window
+// is gone. `attention` must outlive the window.
+void ask_for_attention(WindowThread& thread, HWND window, Attention& attention);
 
 }  // namespace quillmere::app

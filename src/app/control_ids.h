@@ -6,6 +6,8 @@ namespace quillmere::app {
 
 inline constexpr wchar_t kMainWindowClass[] = L"QuillmereMainWindow";
 inline constexpr wchar_t kExpressWindowClass[] = L"QuillmereExpressWindow";
+// The hidden window that outlives the main one while a delivery is out (keeper_window_win.h).
+inline constexpr wchar_t kKeeperWindowClass[] = L"QuillmereKeeper";
 
 // Main window.
 enum MainControl : int {

@@ -1,5 +1,5 @@
 #pragma once
-// The keyboard as in a dialog box, for the program's own top-level windows: every loop and wait
+// The keyboard as in a dialog box, for the program's own top-level windows: the message loop
 // hands each key message to the window it belongs to, which tries its own shortcuts and then
 // the dialog manager (Tab, Enter as IDOK, Esc as IDCANCEL). Other windows of the thread, such
 // as the date picker's drop-down calendar, keep their keys.
@@ -14,7 +14,7 @@ namespace quillmere::app {
 void ask_for_dialog_keys(HWND window);
 void stop_dialog_keys(HWND window);
 
-// The program's message filter (text/responsive_wait_win.h).
+// For the message loop, before translating and dispatching: true when the message was taken.
 bool give_to_dialog_manager(MSG& message);
 
 // A key press of `key` with Ctrl held, and neither Alt nor Shift unless `shift`.

@@ -6,6 +6,10 @@
 #include <cmath>
 
 #include "app/control_ids.h"
+#include "app/control_layout_win.h"
+#include "app/edge_text_win.h"
+#include "app/fonts_win.h"
+#include "app/screen_dpi_win.h"
 #include "shop/couriers.h"
 #include "text/gbk_literal.h"
 
@@ -38,14 +42,13 @@ const std::array<ControlLayout, 6> kLayout = {{
 }  // namespace
 
 // No owner: an ordinary top-level window of its own.
-ExpressWindow::ExpressWindow(const WindowThread& thread)
+ExpressWindow::ExpressWindow()
     : WindowBase({kExpressWindowClass,
                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
                   kDesignLeft,
                   kDesignTop,
                   {kOuterWidth, kOuterHeight},
-                  kContent}),
-      thread_(thread) {}
+                  kContent}) {}
 
 ExpressWindow::~ExpressWindow() { close(); }
 
@@ -133,7 +136,9 @@ void ExpressWindow::place_below(HWND main_window) {
 
 void ExpressWindow::on_command(int id, int code) {
   if (id == kCourierCombo && code == CBN_SELCHANGE) on_courier_chosen();
-  if (id == kConfirmButton && code == BN_CLICKED && events_ != nullptr) events_->confirm_clicked();
+  // The dialog manager hands Enter to the default button even while it is disabled.
+  if (id == kConfirmButton && code == BN_CLICKED && events_ != nullptr && !confirm_held_)
+    events_->confirm_clicked();
   // Esc closes the window as its close box does.
   if (id == IDCANCEL && code == BN_CLICKED) SendMessageW(window_, WM_CLOSE, 0, 0);
 }
@@ -165,31 +170,21 @@ void ExpressWindow::on_destroy() {
   tracking_edit_ = nullptr;
 }
 
-std::string ExpressWindow::courier_text() {
-  return thread_.call(
-      [&]() -> std::string {
-        if (courier_combo_ == nullptr) return {};
-        const int index = ComboBox_GetCurSel(courier_combo_);
-        if (index < 0) return {};
-        const int length = ComboBox_GetLBTextLen(courier_combo_, index);
-        if (length <= 0) return {};
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        ComboBox_GetLBText(courier_combo_, index, text.data());
-        text.resize(static_cast<std::size_t>(length));
-        return gbk(text);
-      },
-      std::string());
-}
-
-int ExpressWindow::courier_index() {
-  return thread_.call(
-      [&] { return courier_combo_ == nullptr ? -1 : ComboBox_GetCurSel(courier_combo_); }, -1);
-}
-
-std::string ExpressWindow::tracking_text() {
-  return thread_.call(
-      [&] { return tracking_edit_ == nullptr ? std::string() : window_text(tracking_edit_); },
-      std::string());
+shop::ExpressChoice ExpressWindow::choice() const {
+  shop::ExpressChoice choice;
+  if (courier_combo_ == nullptr) return choice;
+  choice.courier_index = ComboBox_GetCurSel(courier_combo_);
+  if (choice.courier_index >= 0) {
+    const int length = ComboBox_GetLBTextLen(courier_combo_, choice.courier_index);
+    if (length > 0) {
+      std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+      ComboBox_GetLBText(courier_combo_, choice.courier_index, text.data());
+      text.resize(static_cast<std::size_t>(length));
+      choice.courier_text = gbk(text);
+    }
+  }
+  if (tracking_edit_ != nullptr) choice.tracking_text = window_text(tracking_edit_);
+  return choice;
 }
 
 }  // namespace quillmere::app

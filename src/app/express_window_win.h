@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "app/dialog_keys_win.h"
-#include "app/win32_support_win.h"
+#include "app/fonts_win.h"
+#include "app/program_icons_win.h"
 #include "app/window_base_win.h"
-#include "app/window_thread_win.h"
 #include "shop/ports.h"
 
 namespace quillmere::app {
@@ -23,7 +23,7 @@ class ExpressWindowEvents {
 
 class ExpressWindow final : public shop::ExpressWindow, private WindowBase {
  public:
-  explicit ExpressWindow(const WindowThread& thread);
+  ExpressWindow();
   ExpressWindow(const ExpressWindow&) = delete;
   ExpressWindow& operator=(const ExpressWindow&) = delete;
   ~ExpressWindow();
@@ -36,12 +36,12 @@ class ExpressWindow final : public shop::ExpressWindow, private WindowBase {
   void open(HWND main_window);
   void close();
   // On the window's thread: 确定 disabled while a delivery is out, in this window and in one
-  // opened meanwhile.
+  // opened meanwhile. Enter does nothing either then.
   void hold_confirm(bool held) override;
 
-  std::string courier_text() override;
-  int courier_index() override;
-  std::string tracking_text() override;
+  // On the window's thread, at the click on 确定: what the window holds now (nothing chosen
+  // when it is closed).
+  shop::ExpressChoice choice() const;
 
  private:
   LRESULT handle(UINT message, WPARAM w, LPARAM l) override;
@@ -55,7 +55,6 @@ class ExpressWindow final : public shop::ExpressWindow, private WindowBase {
   void on_courier_chosen();
   bool translate_keys(MSG& message);
 
-  const WindowThread& thread_;
   ExpressWindowEvents* events_ = nullptr;
   HWND main_window_ = nullptr;
   FontHolder control_font_;

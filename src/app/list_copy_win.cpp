@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/edge_text_win.h"
 #include "app/export_win.h"
-#include "app/win32_support_win.h"
 #include "text/codepage.h"
 #include "text/gbk_literal.h"
 

@@ -8,8 +8,7 @@
 
 #include "app/application_win.h"
 #include "app/dialog_keys_win.h"
-#include "app/win32_support_win.h"
-#include "text/responsive_wait_win.h"
+#include "app/system_handles_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   quillmere::app::ComApartment com;
@@ -17,17 +16,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                                    ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&classes);
 
-  quillmere::set_message_filter(quillmere::app::give_to_dialog_manager);
   auto application = std::make_shared<quillmere::app::Application>();
   if (!application->start(instance)) return 1;
 
   // The program's one message loop.
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    quillmere::dispatch_message(message);
+    if (quillmere::app::give_to_dialog_manager(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
   }
-  // The window is gone: monitoring, retrieval and login are abandoned with the process, and a
-  // delivery under way is waited out so that its outcome is recorded.
+  // The windows are gone: monitoring, retrieval and login are abandoned with the process. A
+  // delivery under way kept the hidden window, and so the loop, until it ended; this wait is for
+  // the case that window could not be made.
   application->wait_out_delivery_at_exit();
   return 0;
 }

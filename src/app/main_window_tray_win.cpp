@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "app/edge_text_win.h"
 #include "app/new_order_notice.h"
 #include "shop/requests.h"
 #include "text/gbk_literal.h"
@@ -24,14 +25,14 @@ constexpr std::string_view kExitItem = "退出"_gbk;
 }  // namespace
 
 void MainWindow::show_monitoring_icon() {
-  thread_.run([&] { tray_.show(window_, monitoring_tip_text()); });
+  thread_.post([this] { tray_.show(window_, monitoring_tip_text()); });
 }
 
 void MainWindow::hide_monitoring_icon() {
-  thread_.run([&] { tray_.hide(); });
+  thread_.post([this] { tray_.hide(); });
 }
 
-// The day is read afresh, as each monitoring pass reads it.
+// The day the date box shows now, which monitoring's next pass watches.
 std::wstring MainWindow::monitoring_tip_text() {
   SYSTEMTIME chosen{};
   shop::Date date;
@@ -48,13 +49,12 @@ void MainWindow::update_monitoring_tip() {
 void MainWindow::announce_new_orders(const std::vector<shop::AddedOrder>& orders) {
   if (orders.empty()) return;
   const shop::Notice notice = shop::new_order_notice(orders);
-  const std::wstring title = wide(notice.title);
-  const std::wstring text = wide(notice.text);
-  thread_.run([&] {
+  thread_.post([this, title = wide(notice.title), text = wide(notice.text),
+                first = orders.front().order_id] {
     HWND front = attention_.foreground_window();
     if (front != nullptr && (front == window_ || GetAncestor(front, GA_ROOTOWNER) == window_))
       return;
-    if (tray_.notify(title, text)) notice_order_id_ = orders.front().order_id;
+    if (tray_.notify(title, text)) notice_order_id_ = first;
   });
 }
 

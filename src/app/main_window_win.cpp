@@ -6,8 +6,13 @@
 #include <array>
 
 #include "app/control_ids.h"
+#include "app/control_layout_win.h"
+#include "app/edge_text_win.h"
 #include "app/export_win.h"
+#include "app/fonts_win.h"
 #include "app/list_copy_win.h"
+#include "app/program_folder_win.h"
+#include "app/screen_dpi_win.h"
 #include "text/gbk_literal.h"
 
 namespace quillmere::app {
@@ -86,7 +91,6 @@ constexpr std::array<ListColumn, 6> kDeliveryColumns = {{
 }};
 
 constexpr std::string_view kDatabaseOpenFailed = "数据库打开失败！"_gbk;
-constexpr std::string_view kDeliveryUnderWay = "正在发货，请稍候"_gbk;
 
 constexpr UINT kWarningFlags = 0x30;  // OK button, exclamation icon
 
@@ -115,6 +119,7 @@ HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
+  if (thread_.handle(message)) return 0;
   if (taskbar_created_ != 0 && message == taskbar_created_) {
     tray_.on_taskbar_created();
     return 0;
@@ -130,7 +135,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
       }
       break;
-    case kRunOnWindowThread: thread_.run_sent(l); return 0;
     case kTranslateKeys: return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
@@ -146,6 +150,11 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       if (w == FALSE) return 0;
+      // The Restart Manager closes the program, as the close box does; the session goes on.
+      if ((l & ENDSESSION_CLOSEAPP) != 0) {
+        on_close();
+        return 0;
+      }
       // The process ends without WM_DESTROY: the icon must not outlive it.
       tray_.hide();
       if (events_ != nullptr) events_->session_ending();
@@ -174,6 +183,9 @@ bool MainWindow::on_create() {
   focus_.set_first(appkey_edit_);
   icons_.apply(window_, dpi_);
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  // An elevated program hears Explorer's restart only when it lets the message through.
+  if (taskbar_created_ != 0)
+    ChangeWindowMessageFilterEx(window_, taskbar_created_, MSGFLT_ALLOW, nullptr);
   open_database();
   return true;
 }
@@ -229,6 +241,7 @@ void MainWindow::rescale(int old_dpi) {
   order_list_.rescale_columns(old_dpi, dpi_);
   delivery_list_.rescale_columns(old_dpi, dpi_);
   icons_.apply(window_, dpi_);
+  tray_.reload_icons();
 }
 
 void MainWindow::open_database() {
@@ -260,7 +273,10 @@ void MainWindow::on_command(int id, int code) {
 
 LRESULT MainWindow::on_notify(const NMHDR& header) {
   if (header.hwndFrom == tabs_ && header.code == TCN_SELCHANGE) show_page(TabCtrl_GetCurSel(tabs_));
-  if (header.hwndFrom == date_picker_ && header.code == DTN_DATETIMECHANGE) update_monitoring_tip();
+  if (header.hwndFrom == date_picker_ && header.code == DTN_DATETIMECHANGE) {
+    if (events_ != nullptr) events_->day_changed(chosen_day());
+    update_monitoring_tip();
+  }
   return 0;
 }
 
@@ -276,7 +292,11 @@ void MainWindow::on_destroy() {
   icons_.release();
   express_window_.close();
   database_.close();
-  PostQuitMessage(0);
+  if (events_ != nullptr) {
+    events_->main_window_destroyed();
+  } else {
+    PostQuitMessage(0);
+  }
 }
 
 // The dialog manager moves the focus in z-order; this is the order Tab follows. Only the
@@ -345,27 +365,18 @@ void MainWindow::on_ok() {
   if (focus == appkey_edit_ || focus == secret_edit_) events_->login_clicked();
 }
 
-std::string MainWindow::appkey_text() {
-  return thread_.call([&] { return window_text(appkey_edit_); }, std::string());
+LoginFields MainWindow::login_fields() const {
+  return {window_text(appkey_edit_), window_text(secret_edit_)};
 }
 
-std::string MainWindow::secret_text() {
-  return thread_.call([&] { return window_text(secret_edit_); }, std::string());
-}
-
-shop::Date MainWindow::chosen_date() {
-  return thread_.call(
-      [&] {
-        SYSTEMTIME chosen{};
-        if (DateTime_GetSystemtime(date_picker_, &chosen) != GDT_VALID) return shop::Date{};
-        return shop::Date{chosen.wYear, chosen.wMonth, chosen.wDay};
-      },
-      shop::Date{});
+shop::Date MainWindow::chosen_day() const {
+  SYSTEMTIME chosen{};
+  if (DateTime_GetSystemtime(date_picker_, &chosen) != GDT_VALID) return shop::Date{};
+  return shop::Date{chosen.wYear, chosen.wMonth, chosen.wDay};
 }
 
 void MainWindow::append_log(std::string_view text) {
-  const std::wstring units = wide(text);
-  thread_.run([&] {
+  thread_.post([this, units = wide(text)] {
     const int end = GetWindowTextLengthW(log_edit_);
     SendMessageW(log_edit_, EM_SETSEL, end, end);
     SendMessageW(log_edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(units.c_str()));
@@ -374,39 +385,33 @@ void MainWindow::append_log(std::string_view text) {
 }
 
 void MainWindow::show_message(std::string_view text, unsigned flags) {
-  const std::wstring units = wide(text);
-  thread_.run([&] { MessageBoxW(window_, units.c_str(), wide(kCaption).c_str(), flags); });
+  thread_.post([this, units = wide(text), flags] {
+    MessageBoxW(window_, units.c_str(), wide(kCaption).c_str(), flags);
+  });
 }
 
 void MainWindow::notify_new_orders(int count) {
   if (count > 0) ask_for_attention(thread_, window_, attention_);
 }
 
-void MainWindow::at_once(const std::function<void()>& changes) {
-  bool ran = false;
-  thread_.run([&] {
-    changes();
-    ran = true;
-  });
-  // The window is gone: its controls' operations do nothing, and the rest is done here.
-  if (!ran) changes();
-}
+void MainWindow::at_once(std::function<void()> changes) { thread_.post(std::move(changes)); }
 
-void MainWindow::block_shutdown(bool blocked) {
+void MainWindow::block_shutdown(std::string_view reason) {
   if (window_ == nullptr) return;
-  if (blocked) {
-    ShutdownBlockReasonCreate(window_, wide(kDeliveryUnderWay).c_str());
+  if (!reason.empty()) {
+    ShutdownBlockReasonCreate(window_, wide(reason).c_str());
   } else {
     ShutdownBlockReasonDestroy(window_);
   }
 }
 
 void MainWindow::open_express_window() {
-  thread_.run([&] { express_window_.open(window_); });
+  thread_.post([this] { express_window_.open(window_); });
 }
 
 // Ctrl+S: 导出 of the list on the page in front.
 void MainWindow::export_page_in_front() {
+  if (events_ != nullptr && !events_->allowed(shop::Button::export_list)) return;
   export_list(window_, TabCtrl_GetCurSel(tabs_) == 1 ? delivery_list_ : order_list_);
 }
 

@@ -12,11 +12,13 @@
 #include "app/database_win.h"
 #include "app/dialog_keys_win.h"
 #include "app/express_window_win.h"
+#include "app/fonts_win.h"
+#include "app/program_icons_win.h"
 #include "app/report_list_win.h"
 #include "app/tray_icon_win.h"
-#include "app/win32_support_win.h"
 #include "app/window_base_win.h"
 #include "app/window_thread_win.h"
+#include "shop/jobs.h"
 #include "shop/order_index.h"
 #include "shop/ports.h"
 
@@ -33,6 +35,18 @@ class MainWindowEvents {
   virtual void main_window_closing() = 0;
   // Windows ends the session: the process is ended once WM_ENDSESSION has been answered.
   virtual void session_ending() {}
+  // The owner picked another day in the date box.
+  virtual void day_changed(shop::Date) {}
+  // Whether a button that starts no job of its own (导出) does anything now (shop::Jobs).
+  virtual bool allowed(shop::Button) { return true; }
+  // The window is gone (WM_DESTROY): the program ends, or waits out a job first.
+  virtual void main_window_destroyed() { PostQuitMessage(0); }
+};
+
+// What the login fields hold, read at the click.
+struct LoginFields {
+  std::string app_key;
+  std::string secret;
 };
 
 class MainWindow final : public shop::MainWindow, private WindowBase {
@@ -46,9 +60,10 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   // Creates and shows the window; null when that failed.
   HWND create(HINSTANCE instance, MainWindowEvents& events);
 
-  std::string appkey_text() override;
-  std::string secret_text() override;
-  shop::Date chosen_date() override;
+  // On the window's thread, at a click: what the controls hold now.
+  LoginFields login_fields() const;
+  shop::Date chosen_day() const;
+
   void append_log(std::string_view text) override;
   shop::ReportList& order_list() override { return indexed_orders_; }
   shop::ReportList& delivery_list() override { return delivery_list_; }
@@ -56,14 +71,14 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   void open_express_window() override;
   bool alive() override { return thread_.alive(); }
   void notify_new_orders(int count) override;
-  void at_once(const std::function<void()>& changes) override;
+  void at_once(std::function<void()> changes) override;
   void announce_new_orders(const std::vector<shop::AddedOrder>& orders) override;
 
-  // On the window's thread: while a delivery is out, Windows is told why the session should not
-  // end yet.
-  void block_shutdown(bool blocked);
+  // On the window's thread: while a delivery or a bulk run is out, Windows is told why the
+  // session should not end yet (GBK); empty text takes the reason back.
+  void block_shutdown(std::string_view reason);
 
-  // The notification-area icon while monitoring runs; from any thread.
+  // The notification-area icon while monitoring runs; on the window's thread.
   void show_monitoring_icon();
   void hide_monitoring_icon();
 

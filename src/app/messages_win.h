@@ -5,8 +5,8 @@
 
 namespace quillmere::app {
 
-// lParam points at a std::function<void()> to run on the window's thread (window_thread_win.h).
-inline constexpr UINT kRunOnWindowThread = WM_APP + 1;
+// The jobs' reports and the end of a job reach the windows through messages registered by
+// name (window_thread_win.h, keeper_window_win.h), which carry nothing in their parameters.
 
 // Sent to a window that asked for dialog keys; lParam points at the MSG. Nonzero when the
 // window took the message, which is then neither translated nor dispatched (dialog_keys_win.h).

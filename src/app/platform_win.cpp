@@ -2,12 +2,10 @@
 
 #include <windows.h>
 
-#include <chrono>
-
-#include "app/win32_support_win.h"
+#include "app/system_handles_win.h"
+#include "app/system_message_win.h"
 #include "http/fetch_page.h"
 #include "http/winhttp_fetch.h"
-#include "text/responsive_wait_win.h"
 
 namespace quillmere::app {
 
@@ -19,20 +17,20 @@ std::string InternetNetwork::winhttp_fetch(const std::string& url) {
   return quillmere::winhttp_fetch(url);
 }
 
-void ResponsivePacing::wait_ms(int milliseconds) { responsive_wait(milliseconds); }
-
-void ResponsivePacing::wait_until(int milliseconds, const std::function<bool()>& done) {
-  responsive_wait_until(milliseconds, done);
+void JobPacing::wait_ms(int milliseconds) {
+  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
-bool wait_out_delivery(shop::Jobs& jobs, unsigned long longest_ms) {
-  const ULONGLONG end = GetTickCount64() + longest_ms;
+void JobPacing::wait_until(int milliseconds, const std::function<bool()>& done) {
+  // Short enough that a stop set by another thread is seen soon after.
+  constexpr ULONGLONG kLookAgainMs = 10;
+  const ULONGLONG deadline =
+      GetTickCount64() + static_cast<ULONGLONG>(milliseconds > 0 ? milliseconds : 0);
   for (;;) {
-    if (jobs.wait_for_delivery(std::chrono::milliseconds(10))) return true;
-    if (GetTickCount64() >= end) return false;
-    // Handles the calls sent meanwhile, and nothing posted or typed.
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (done()) return;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return;
+    Sleep(static_cast<DWORD>(deadline - now < kLookAgainMs ? deadline - now : kLookAgainMs));
   }
 }
 

@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/window_thread_win.h"
-#include "shop/jobs.h"
 #include "shop/ports.h"
 
 namespace quillmere::app {
@@ -16,18 +14,12 @@ class InternetNetwork final : public shop::Network {
   std::string winhttp_fetch(const std::string& url) override;
 };
 
-// The waits of the jobs, each on a thread of its own (never the window's).
-class ResponsivePacing final : public shop::Pacing {
+// The waits of the jobs, each on a thread of its own that owns no window: nothing to pump.
+class JobPacing final : public shop::Pacing {
  public:
   void wait_ms(int milliseconds) override;
   void wait_until(int milliseconds, const std::function<bool()>& done) override;
 };
-
-// The window's thread waits for a delivery's outcome once nothing is left to click (the window
-// closed, or Windows ending the session). Only messages that other threads send are handled
-// meanwhile, so that a job's control call returns (a no-op once the window is gone) and no click
-// can run. True when no delivery is out any more; false after `longest_ms`.
-bool wait_out_delivery(shop::Jobs& jobs, unsigned long longest_ms);
 
 // GetTickCount64: milliseconds since start-up, never set back.
 class TickClock final : public shop::Clock {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/win32_support_win.h"
+#include "app/edge_text_win.h"
 
 namespace quillmere::app {
 
@@ -84,52 +84,59 @@ std::vector<std::vector<std::wstring>> ReportListView::rows_on_window_thread() c
 }
 
 int ReportListView::row_count() {
-  return thread_.call([&] { return ListView_GetItemCount(list_view_); }, 0);
+  if (!thread_.on_window_thread()) return 0;
+  int count = 0;
+  thread_.post([&] { count = ListView_GetItemCount(list_view_); });
+  return count;
+}
+
+int ReportListView::insert_now() {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListView_GetItemCount(list_view_);
+  item.pszText = const_cast<wchar_t*>(L"");
+  return ListView_InsertItem(list_view_, &item);
 }
 
 int ReportListView::insert_row() {
-  return thread_.call(
-      [&] {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = ListView_GetItemCount(list_view_);
-        item.pszText = const_cast<wchar_t*>(L"");
-        return ListView_InsertItem(list_view_, &item);
-      },
-      -1);
+  if (!thread_.on_window_thread()) {
+    thread_.post([this] { insert_now(); });
+    return -1;
+  }
+  int row = -1;
+  thread_.post([&] { row = insert_now(); });
+  return row;
 }
 
 void ReportListView::set_cell(int row, int column, std::string_view text) {
-  std::wstring units = wide(text);
-  thread_.run([&] {
+  thread_.post([this, row, column, units = wide(text)]() mutable {
     if (row < 0 || row >= ListView_GetItemCount(list_view_)) return;
     ListView_SetItemText(list_view_, row, column, units.data());
   });
 }
 
 std::string ReportListView::cell(int row, int column) {
-  return gbk(thread_.call([&] { return cell_text(row, column); }, std::wstring()));
+  if (!thread_.on_window_thread() || !thread_.alive()) return {};
+  return gbk(cell_text(row, column));
 }
 
 void ReportListView::delete_all() {
-  thread_.run([&] { ListView_DeleteAllItems(list_view_); });
+  thread_.post([this] { ListView_DeleteAllItems(list_view_); });
 }
 
 int ReportListView::find_row(int column, std::string_view text) {
+  if (!thread_.on_window_thread() || !thread_.alive()) return -1;
   const std::wstring wanted = wide(text);
-  return thread_.call(
-      [&] {
-        const int rows = ListView_GetItemCount(list_view_);
-        for (int row = 0; row < rows; ++row) {
-          if (cell_text(row, column) == wanted) return row;
-        }
-        return -1;
-      },
-      -1);
+  const int rows = ListView_GetItemCount(list_view_);
+  for (int row = 0; row < rows; ++row) {
+    if (cell_text(row, column) == wanted) return row;
+  }
+  return -1;
 }
 
 int ReportListView::selected_row() {
-  return thread_.call([&] { return ListView_GetNextItem(list_view_, -1, LVNI_SELECTED); }, -1);
+  if (!thread_.on_window_thread() || !thread_.alive()) return -1;
+  return ListView_GetNextItem(list_view_, -1, LVNI_SELECTED);
 }
 
 }  // namespace quillmere::app

@@ -1,5 +1,7 @@
 #pragma once
-// A report-style list view as the workflows see it, safe to use from any thread.
+// A report-style list view as the workflows see it. Writes come from any thread and are shown
+// by the window's thread in the order they were made; reads are the window's thread's (other
+// threads get empty text, 0 or -1, as from a list that is gone).
 
 #include <windows.h>
 
@@ -20,7 +22,7 @@ struct ListColumn {
 
 class ReportListView final : public shop::ReportList {
  public:
-  explicit ReportListView(const WindowThread& thread) : thread_(thread) {}
+  explicit ReportListView(WindowThread& thread) : thread_(thread) {}
 
   // On the window's thread, once the control exists.
   void attach(HWND list_view) { list_view_ = list_view; }
@@ -33,7 +35,9 @@ class ReportListView final : public shop::ReportList {
   std::vector<std::wstring> titles_on_window_thread() const;
   std::vector<std::vector<std::wstring>> rows_on_window_thread() const;
 
+  // The rows shown, after what is queued; 0 on other threads.
   int row_count() override;
+  // The new row's index on the window's thread; -1 on other threads, where the row is queued.
   int insert_row() override;
   void set_cell(int row, int column, std::string_view text) override;
   std::string cell(int row, int column) override;
@@ -45,8 +49,9 @@ class ReportListView final : public shop::ReportList {
   // On the window's thread.
   std::wstring cell_text(int row, int column) const;
   int column_count() const;
+  int insert_now();
 
-  const WindowThread& thread_;
+  WindowThread& thread_;
   HWND list_view_ = nullptr;
   std::vector<int> design_widths_;
 };

@@ -40,13 +40,21 @@ HICON load_icon(HINSTANCE instance, int metric) {
 
 TrayIcon::~TrayIcon() {
   hide();
-  if (small_icon_ != nullptr) DestroyIcon(small_icon_);
-  if (large_icon_ != nullptr) DestroyIcon(large_icon_);
+  release_icons();
 }
 
+void TrayIcon::release_icons() {
+  if (small_icon_ != nullptr) DestroyIcon(small_icon_);
+  if (large_icon_ != nullptr) DestroyIcon(large_icon_);
+  small_icon_ = nullptr;
+  large_icon_ = nullptr;
+}
+
+// The flags change with the shell call, before anything else can run on this thread.
 void TrayIcon::show(HWND owner, const std::wstring& tip) {
   if (owner_ != nullptr && owner_ != owner) hide();
   owner_ = owner;
+  wanted_ = true;
   tip_ = tip;
   load_icons();
   add_or_retry();
@@ -60,27 +68,32 @@ void TrayIcon::add_or_retry() {
 
 void TrayIcon::hide() {
   if (owner_ == nullptr) return;
-  KillTimer(owner_, kTrayAddRetryTimer);
-  if (added_) {
-    NOTIFYICONDATAW data = icon_data(owner_, 0);
-    Shell_NotifyIconW(NIM_DELETE, &data);
-  }
+  wanted_ = false;
   added_ = false;
-  owner_ = nullptr;
+  KillTimer(owner_, kTrayAddRetryTimer);
+  NOTIFYICONDATAW data = icon_data(owner_, 0);
+  Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+void TrayIcon::reload_icons() {
+  if (small_icon_ == nullptr) return;  // none loaded yet: the next show loads them
+  release_icons();
+  load_icons();
+  if (wanted_ && added_) add();
 }
 
 void TrayIcon::on_taskbar_created() {
-  if (owner_ == nullptr) return;
+  if (!wanted_) return;
   added_ = false;
   add_or_retry();
 }
 
 void TrayIcon::on_retry_timer() {
-  if (owner_ == nullptr || add() || --retries_left_ <= 0) KillTimer(owner_, kTrayAddRetryTimer);
+  if (!wanted_ || add() || --retries_left_ <= 0) KillTimer(owner_, kTrayAddRetryTimer);
 }
 
 bool TrayIcon::notify(const std::wstring& title, const std::wstring& text) {
-  if (owner_ == nullptr || !added_) return false;
+  if (!wanted_ || !added_) return false;
   // The tip goes along, so that no version of the shell drops it for this change.
   NOTIFYICONDATAW data = icon_data(owner_, NIF_INFO | NIF_TIP | NIF_SHOWTIP);
   copy_text(data.szTip, tip_);

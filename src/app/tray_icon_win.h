@@ -25,9 +25,12 @@ class TrayIcon {
   // icon per owner whatever the number of calls. When the shell is not ready yet (Explorer
   // still starting), the add is tried again for a few seconds.
   void show(HWND owner, const std::wstring& tip);
-  // Takes the icon down; nothing when it is not up.
+  // Takes the icon down: NIM_DELETE whenever an icon was ever put up for the owner, whatever
+  // this side believes of it (an add that failed may still have reached the shell).
   void hide();
-  bool wanted() const { return owner_ != nullptr; }
+  bool wanted() const { return wanted_; }
+  // The screen scale changed: icons of the new size, on the icon that is up as well.
+  void reload_icons();
 
   // "TaskbarCreated": Explorer started anew and knows no icon, or (Wine) still has ours.
   void on_taskbar_created();
@@ -43,8 +46,11 @@ class TrayIcon {
   void add_or_retry();
   void load_icons();
 
-  HWND owner_ = nullptr;
+  void release_icons();
+
+  HWND owner_ = nullptr;  // kept after hide, for the next hide's NIM_DELETE
   std::wstring tip_;
+  bool wanted_ = false;
   bool added_ = false;
   int retries_left_ = 0;
   HICON small_icon_ = nullptr;

@@ -1,4 +1,7 @@
 #include "app/window_base_win.h"
+#include "app/edge_text_win.h"
+#include "app/program_icons_win.h"
+#include "app/screen_dpi_win.h"
 
 namespace quillmere::app {
 

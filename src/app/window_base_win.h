@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "app/win32_support_win.h"
+#include "app/screen_scale.h"
 
 namespace quillmere::app {
 

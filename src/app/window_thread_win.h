@@ -1,18 +1,19 @@
 #pragma once
-// Runs control operations on the thread that owns the main window, from whichever thread asks.
-// This is the only way a job reaches the windows.
+// The only way a job reaches the windows: what it reports is queued (app/report_queue.h) and
+// shown by the window's thread, which one posted message wakes. Nothing is ever sent and
+// waited for, so a job never waits for the window's thread, and nothing a job reports runs
+// inside another call of that thread (a click, a shell call, a message box).
 //
-// A worker's call is sent to the window as a private message and waited for; a call from the
-// window's own thread runs at once. Once the window is destroyed every call is a no-op that
-// yields its fallback, so a worker that outlives the window never touches a dead control.
+// The wake-up is a message registered by name for this program, with nothing in its
+// parameters: another process that posts it, or any other message, can at most make the
+// window look at its own queue.
 
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 #include <utility>
 
-#include "app/messages_win.h"
+#include "app/report_queue.h"
 
 namespace quillmere::app {
 
@@ -20,45 +21,41 @@ class WindowThread {
  public:
   // On the window's thread, while the window is being created.
   void attach(HWND window) {
-    thread_id_ = GetCurrentThreadId();
+    wake_message_ = RegisterWindowMessageW(L"Quillmere.ShowReports");
     window_.store(window);
+    queue_.open([this] {
+      HWND target = window_.load();
+      return target != nullptr && wake_message_ != 0 &&
+             PostMessageW(target, wake_message_, 0, 0) != FALSE;
+    });
   }
   // On the window's thread, when the window is being destroyed.
-  void detach() { window_.store(nullptr); }
+  void detach() {
+    window_.store(nullptr);
+    queue_.close();
+  }
 
   bool alive() const { return window_.load() != nullptr; }
-  // The thread that made the window, also once the window is gone.
-  bool on_window_thread() const { return thread_id_ != 0 && GetCurrentThreadId() == thread_id_; }
+  bool on_window_thread() const { return queue_.on_owner_thread(); }
 
-  // Call from the window procedure for kRunOnWindowThread.
-  void run_sent(LPARAM call) const {
-    if (alive()) (*reinterpret_cast<const std::function<void()>*>(call))();
+  // From the window procedure: true when `message` was the wake-up, which it then handled.
+  bool handle(UINT message) {
+    if (wake_message_ == 0 || message != wake_message_) return false;
+    queue_.drain();
+    return true;
   }
 
-  template <class Operation, class Result = std::invoke_result_t<Operation>>
-  Result call(Operation&& operation, Result fallback = Result{}) const {
-    HWND window = window_.load();
-    if (window == nullptr) return fallback;
-    if (GetCurrentThreadId() == thread_id_) return operation();
-    Result result = std::move(fallback);
-    const std::function<void()> task = [&] { result = operation(); };
-    SendMessageW(window, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&task));
-    return result;
-  }
-
-  template <class Operation>
-  void run(Operation&& operation) const {
-    call(
-        [&] {
-          operation();
-          return true;
-        },
-        false);
+  // From any thread: `report` runs on the window's thread, after what was reported before; at
+  // once when called there. Dropped once the window is gone.
+  template <class Report>
+  void post(Report&& report) {
+    queue_.post(std::forward<Report>(report));
   }
 
  private:
   std::atomic<HWND> window_{nullptr};
-  DWORD thread_id_ = 0;
+  UINT wake_message_ = 0;
+  ReportQueue queue_;
 };
 
 }  // namespace quillmere::app

@@ -2,6 +2,15 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "http/cookies.h"
 #include "http/url.h"
@@ -59,6 +68,38 @@ void set_timeouts(HINTERNET internet) {
   }
 }
 
+// WinInet has no time-out for looking up the platform's name, which a broken resolver can hold
+// for minutes. The name is looked up first, here, on a thread that may outlive the wait; WinInet
+// then finds it in the system's cache. False when the lookup had not ended after a stage's time:
+// the exchange then fails as a silent platform's does. A name not found is left for WinInet to
+// fail on, as before.
+bool name_lookup_ends_in_time(const std::string& host) {
+  struct Lookup {
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+  };
+  auto lookup = std::make_shared<Lookup>();
+  try {
+    std::thread([lookup, host] {
+      WSADATA data;
+      if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
+        addrinfo* found = nullptr;
+        if (getaddrinfo(host.c_str(), nullptr, nullptr, &found) == 0) freeaddrinfo(found);
+        WSACleanup();
+      }
+      const std::lock_guard<std::mutex> hold(lookup->lock);
+      lookup->done = true;
+      lookup->ended.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return true;  // no thread to spare: WinInet looks the name up itself
+  }
+  std::unique_lock<std::mutex> hold(lookup->lock);
+  return lookup->ended.wait_for(hold, std::chrono::milliseconds(kStageTimeoutMs),
+                                [&] { return lookup->done; });
+}
+
 }  // namespace
 
 std::string fetch_page(const std::string& url, int method, const std::string& post_text,
@@ -79,6 +120,8 @@ std::string fetch_page(const std::string& url, int method, const std::string& po
           : InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy_list.c_str(), "", 0));
   if (!internet) return {};
   set_timeouts(internet.get());
+  // Through a proxy the proxy's name is WinInet's to look up.
+  if (proxy.empty() && !name_lookup_ends_in_time(url_host(url))) return {};
 
   InternetHandle connection(InternetConnectA(internet.get(), url_host(url).c_str(),
                                              static_cast<INTERNET_PORT>(url_port(url)), "", "",

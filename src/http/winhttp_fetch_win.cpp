@@ -9,7 +9,6 @@
 #include "text/codepage.h"
 #include "text/gbk_literal.h"
 #include "text/regex_object.h"
-#include "text/responsive_wait_win.h"
 #include "text/scoped_handle_win.h"
 
 namespace quillmere {
@@ -43,13 +42,11 @@ bool set_dword_option(HINTERNET handle, DWORD option, DWORD value) {
   return WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
 }
 
-// The handles of one exchange, closed request first; every stage reached also lets the
-// thread's windows handle their messages once on the way out.
+// The handles of one exchange, closed request first.
 struct Exchange {
   WinHttpHandle session;
   WinHttpHandle connection;
   WinHttpHandle request;
-  int stages_reached = 0;
 
   void close() {
     request.reset();
@@ -58,10 +55,9 @@ struct Exchange {
   }
   std::string finish(std::string page) {
     close();
-    for (int i = 0; i < stages_reached; ++i) process_pending_messages();
     return page;
   }
-  // For the option failures, which leave at once without letting messages through.
+  // For the option failures.
   std::string abandon(std::string& status, const char* text) {
     close();
     status = text;
@@ -92,7 +88,6 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     return exchange.finish({});
   };
 
-  ++exchange.stages_reached;
   const std::wstring url_wide = wide(url);
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
@@ -111,7 +106,6 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     if (parts.lpszExtraInfo != nullptr) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   }
 
-  ++exchange.stages_reached;
   // Without a proxy WinHttpOpen wants no proxy name at all, not an empty one.
   const std::wstring proxy_wide = wide(proxy_name(proxy, secure));
   exchange.session.reset(WinHttpOpen(
@@ -123,18 +117,15 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     return set_dword_option(exchange.session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, protocols);
   });
 
-  ++exchange.stages_reached;
   exchange.connection.reset(WinHttpConnect(exchange.session.get(), wide(host).c_str(), port, 0));
   if (!exchange.connection) return fail(kNoConnection);
 
-  ++exchange.stages_reached;
   exchange.request.reset(WinHttpOpenRequest(
       exchange.connection.get(), wide(winhttp_verb(method)).c_str(), object.c_str(), nullptr,
       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
   if (!exchange.request) return fail(kNoRequest);
   HINTERNET request = exchange.request.get();
 
-  ++exchange.stages_reached;
   const int timeout_ms = winhttp_timeout_ms(timeout);
   if (!WinHttpSetTimeouts(request, timeout_ms, timeout_ms, timeout_ms, timeout_ms)) {
     return fail(kNoTimeouts);
@@ -167,7 +158,6 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
   // new too) and asks the server to close it after the reply. A refusal changes nothing else.
   set_dword_option(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE);
 
-  ++exchange.stages_reached;
   const std::wstring block =
       wide(winhttp_request_headers(headers, cookies != nullptr ? *cookies : std::string()));
   if (!WinHttpAddRequestHeaders(request, block.c_str(), static_cast<DWORD>(block.size()),
@@ -175,7 +165,6 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     return fail(kNoHeaders);
   }
 
-  ++exchange.stages_reached;
   const DWORD body_length = static_cast<DWORD>(post_text.size());
   if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                           post_text.empty() ? nullptr : const_cast<char*>(post_text.data()),
@@ -183,7 +172,6 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     return fail(kNoSend);
   }
 
-  ++exchange.stages_reached;
   if (!WinHttpReceiveResponse(request, nullptr)) return fail(kNoResponse);
 
   std::string received;
@@ -201,7 +189,6 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
     if (received.size() >= kMaxBodyBytes) break;
   }
 
-  ++exchange.stages_reached;
   DWORD header_bytes = 0;
   DWORD index = 0;
   WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
@@ -221,13 +208,11 @@ std::string winhttp_fetch(const std::string& url, int method, const std::string&
   std::string value;
   std::string cookies_set = cookies_from_reply_headers(reply, [&](std::string_view line) {
     if (location != nullptr && location_value(line, value)) *location = value;
-    process_pending_messages();
   });
   if (cookies != nullptr) merge_cookies(*cookies, cookies_set);
   if (new_cookies != nullptr) *new_cookies = std::move(cookies_set);
   if (reply_headers != nullptr) *reply_headers = std::move(reply);
 
-  ++exchange.stages_reached;
   std::string page = decode_page(received, regex);
   if (body != nullptr) *body = std::move(received);
   return exchange.finish(std::move(page));

@@ -3,9 +3,10 @@
 // does not scan the list. Wrap the order list in it (key column 1, "订单号") and hand the
 // wrapper to the workflows; every insert, set_cell and delete_all must go through the wrapper.
 //
-// Safe to call from any thread, as the list under it is. The index's own lock is never held
-// while the list under it is called, so a list that passes its calls to the window's thread
-// cannot deadlock against a workflow running there.
+// The index is what the jobs agree on: which order ids are listed, and how many rows there are,
+// as written so far. A row reported to the window but not shown yet is already here, so no job
+// lists it twice. Safe to call from any thread; the list under it is called with the index's
+// lock held, so it must never wait for another thread (the window's list queues its writes).
 
 #include <mutex>
 #include <string>
@@ -26,15 +27,13 @@ class IndexedOrderList final : public ReportList {
   void set_cell(int row, int column, std::string_view text) override;
   std::string cell(int row, int column) override;
   void delete_all() override;
-  // For the key column: the index, with the found row's cell checked against the list; a row
-  // that no longer holds the text (a delete_all raced with a writer) falls back to a scan.
+  // For the key column: the index alone. Other columns: the list (the window's thread only).
   int find_row(int column, std::string_view text) override;
   int selected_row() override;
 
  private:
-  void grow_to(std::size_t rows);  // holds lock_
-  void unlink(int row);            // holds lock_
-  void link(int row);              // holds lock_
+  void unlink(int row);  // holds lock_
+  void link(int row);    // holds lock_
 
   struct Hash {
     using is_transparent = void;

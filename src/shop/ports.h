@@ -1,11 +1,12 @@
 #pragma once
-// What the shop workflows need from the outside: the windows' controls, the network, the
-// waits that keep the window responsive, and the record file. The Windows program implements
-// these over real controls and WinInet/WinHttp; tests implement them with fakes.
+// What the shop workflows need from the outside: the windows they report to, the network, the
+// waits, the record file and a way to start threads. The Windows program implements these over
+// real controls and WinInet/WinHttp; tests implement them with fakes.
 //
-// Texts are GBK bytes. Every control operation must be safe to call from any thread (every
-// workflow runs on a thread of its own), and harmless once its window is gone: it then does
-// nothing and yields empty text, 0 or -1.
+// Texts are GBK bytes. A job gets its inputs as values at the click and never reads a control:
+// what it reports (rows, log lines, outcomes) is queued for the window's thread and shown in the
+// order it was reported. Every report is safe to make from any thread, never waits for the
+// window's thread, and is dropped once its window is gone.
 
 #include <cstdint>
 #include <functional>
@@ -21,7 +22,9 @@ struct Date {
   int day = 0;
 };
 
-// A report-style list view. Rows and columns count from 0; -1 means none.
+// A report-style list view. Rows and columns count from 0; -1 means none. Writes (insert_row,
+// set_cell, delete_all) and row_count may come from any thread: the row count is the list's as
+// written so far, shown or not. Reads of cells and of the selection are the window's thread's.
 class ReportList {
  public:
   virtual ~ReportList() = default;
@@ -52,16 +55,13 @@ struct AddedOrder {
 class MainWindow {
  public:
   virtual ~MainWindow() = default;
-  virtual std::string appkey_text() = 0;
-  virtual std::string secret_text() = 0;
-  virtual Date chosen_date() = 0;
   // Adds `text` at the end of the log box; callers end lines with "\r\n".
   virtual void append_log(std::string_view text) = 0;
   // The order list wrapped in an IndexedOrderList (shop/order_index.h), so that monitoring
   // finds known orders without scanning the rows.
   virtual ReportList& order_list() = 0;
   virtual ReportList& delivery_list() = 0;
-  // Shows a message box and returns when it has been dismissed.
+  // Shows a message box; on the window's thread it returns when the box has been dismissed.
   virtual void show_message(std::string_view text, unsigned flags) = 0;
   // Shows the express window (ordinary, not modal, no owner).
   virtual void open_express_window() = 0;
@@ -70,24 +70,36 @@ class MainWindow {
   // A monitoring pass added `count` rows: catch the owner's eye if the window is not in
   // front. Harmless once the window is gone.
   virtual void notify_new_orders(int count) = 0;
-  // Runs `changes` as one step of the window's thread, so that whoever looks at the windows
-  // sees none or all of them; right here once the window is gone (its controls' operations
-  // then do nothing, and the rest is still done).
-  virtual void at_once(const std::function<void()>& changes) { changes(); }
+  // Runs `changes` later as one step of the window's thread, so that whoever looks at the
+  // windows sees none or all of them; never once the window is gone. `changes` must own what it
+  // uses, beyond the ports themselves.
+  virtual void at_once(std::function<void()> changes) { changes(); }
   // The rows that notify_new_orders just counted, in the order they were added: what a notice
   // names. Harmless once the window is gone.
   virtual void announce_new_orders(const std::vector<AddedOrder>& orders) = 0;
 };
 
+// What the express window held at the click on 确定.
+struct ExpressChoice {
+  std::string courier_text;  // the chosen entry ("1:顺丰速运"), empty when none
+  int courier_index = -1;    // -1 when none is chosen
+  std::string tracking_text;
+};
+
 class ExpressWindow {
  public:
   virtual ~ExpressWindow() = default;
-  // The chosen courier entry's text ("1:顺丰速运") and index; -1 when none is chosen.
-  virtual std::string courier_text() = 0;
-  virtual int courier_index() = 0;
-  virtual std::string tracking_text() = 0;
-  // 确定 disabled (held) while a delivery is out, enabled again when its outcome shows.
+  // On the window's thread: 确定 disabled (held) while a delivery is out, enabled again when its
+  // outcome shows.
   virtual void hold_confirm(bool held) = 0;
+};
+
+// Starts `work` on a thread of its own that is never joined; false when the system could not
+// start one (nothing of `work` then runs).
+class Threads {
+ public:
+  virtual ~Threads() = default;
+  virtual bool start_thread(std::function<void()> work) = 0;
 };
 
 class Network {
@@ -102,7 +114,7 @@ class Network {
 class Pacing {
  public:
   virtual ~Pacing() = default;
-  // `responsive_wait` of that many milliseconds.
+  // A wait of that many milliseconds, on a job's thread.
   virtual void wait_ms(int milliseconds) = 0;
   // A wait like wait_ms of at most that many milliseconds that ends as soon as `done` holds.
   // `done` is tested first, then at least every few milliseconds, on the calling thread;

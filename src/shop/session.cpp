@@ -138,4 +138,14 @@ Session::Outcome Session::finish_renewal(const Renewal& renewal, std::string_vie
   return Outcome::renewed;
 }
 
+Date Session::monitored_day() const {
+  const std::lock_guard<std::mutex> hold(day_lock_);
+  return monitored_day_;
+}
+
+void Session::set_monitored_day(Date day) {
+  const std::lock_guard<std::mutex> hold(day_lock_);
+  monitored_day_ = day;
+}
+
 }  // namespace quillmere::shop

@@ -77,6 +77,11 @@ class Session {
 
   Jobs& jobs() { return jobs_; }
 
+  // The day monitoring watches: set by the window's thread at 开始监控 and whenever the owner
+  // picks another day; each pass reads it afresh, so a new day counts from the next pass.
+  Date monitored_day() const;
+  void set_monitored_day(Date day);
+
   // Order ids found by the latest monitoring pass that found any.
   int order_id_count() const { return order_id_count_.load(); }
   void set_order_id_count(int value) { order_id_count_.store(value); }
@@ -110,6 +115,8 @@ class Session {
   bool last_renewal_failed_ = false;
   std::optional<std::uint64_t> last_refusal_renewal_ms_;
 
+  mutable std::mutex day_lock_;
+  Date monitored_day_;
   std::atomic<int> monitoring_flag_{0};
   std::atomic<int> order_id_count_{0};
   std::atomic<bool> monitoring_failing_{false};

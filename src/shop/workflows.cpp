@@ -113,40 +113,29 @@ void report_record_failure(MainWindow& window, const RecordResult& result) {
     window.append_log(concat(texts::kRecordWriteFailed, result.reason, "\r\n"));
 }
 
-void write_delivery_outcome(MainWindow& window, RecordFile& record_file, bool accepted,
-                            const std::string& order_id, const std::string& order_second_cell) {
-  // The window may have been closed during the exchange: then only the record file is left to
-  // tell of a delivery the platform accepted.
-  if (window.alive()) {
-    if (!accepted) {
-      window.append_log(texts::kDeliveryFailed);
-      return;
-    }
-    window.append_log(texts::kDeliverySucceeded);
-    ReportList& deliveries = window.delivery_list();
-    const int row = deliveries.insert_row();
-    deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
-    deliveries.set_cell(row, 1, order_id);
-    deliveries.set_cell(row, 2, order_second_cell);
-    deliveries.set_cell(row, 3, texts::kDeliveredCell);
+// On the window's thread, once the record line is written (or not taken).
+void show_delivery_outcome(MainWindow& window, bool accepted, const std::string& order_id,
+                           const std::string& order_second_cell, const RecordResult& recorded) {
+  if (!accepted) {
+    window.append_log(texts::kDeliveryFailed);
+    return;
   }
-  if (!accepted) return;
+  window.append_log(texts::kDeliverySucceeded);
+  ReportList& deliveries = window.delivery_list();
+  const int row = deliveries.insert_row();
+  deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
+  deliveries.set_cell(row, 1, order_id);
+  deliveries.set_cell(row, 2, order_second_cell);
+  deliveries.set_cell(row, 3, texts::kDeliveredCell);
   // The delivery is done on the platform either way; a line the file did not take is told, so
-  // that the owner can write it down before it is forgotten (a closed window makes that a no-op).
-  const RecordResult recorded =
-      record_file.append_if_exists(concat(order_id, "|", concat(order_second_cell, "\r\n")));
+  // that the owner can write it down before it is forgotten.
   report_record_failure(window, recorded);
 }
 
 }  // namespace
 
-void run_login(Session& session, MainWindow& window, Network& network) {
-  run_login(session, window, network, session.begin_login());
-}
-
-void run_login(Session& session, MainWindow& window, Network& network, std::uint64_t ticket) {
-  const std::string app_key = window.appkey_text();
-  const std::string secret = window.secret_text();
+void run_login(Session& session, MainWindow& window, Network& network, const std::string& app_key,
+               const std::string& secret, std::uint64_t ticket) {
   const std::string reply = network.fetch_page(build_token_request(app_key, secret));
   const std::string token = read_token(reply);
   const bool succeeded = login_succeeded(token, reply);
@@ -154,12 +143,8 @@ void run_login(Session& session, MainWindow& window, Network& network, std::uint
   window.append_log(succeeded ? texts::kLoginSucceeded : texts::kLoginFailed);
 }
 
-void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
-  run_order_retrieval(session, window, network, pacing, session.jobs().latest_retrieval());
-}
-
 void run_order_retrieval(Session& session, MainWindow& window, Network& network, Pacing& pacing,
-                         std::uint64_t ticket) {
+                         Date order_day, std::uint64_t ticket) {
   Jobs& jobs = session.jobs();
   struct Ended {
     Jobs& jobs;
@@ -170,7 +155,7 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
   auto current = [&] { return window.alive() && jobs.retrieval_current(ticket); };
 
   Caller caller{session, window, network, pacing};
-  const std::string order_date = order_date_text(window.chosen_date());
+  const std::string order_date = order_date_text(order_day);
   ReportList& orders = window.order_list();
   if (!jobs.retrieval_write(ticket, [&] { orders.delete_all(); })) return;
   const std::string ids_reply = fetch_ids_page(caller, order_date, 1);
@@ -226,7 +211,7 @@ void run_order_retrieval(Session& session, MainWindow& window, Network& network,
 void monitoring_pass(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
   if (!window.alive()) return;
   Caller caller{session, window, network, pacing};
-  const std::string order_date = order_date_text(window.chosen_date());
+  const std::string order_date = order_date_text(session.monitored_day());
   session.set_last_ids_request_ms(session.clock().now_ms());
   const std::string ids_reply = fetch_ids_page(caller, order_date, 1);
   if (!window.alive()) return;
@@ -303,7 +288,11 @@ int ids_gap_left_ms(Session& session) {
 
 void run_monitoring(Session& session, MainWindow& window, Network& network, Pacing& pacing) {
   // One loop: a start while it runs only keeps it running.
-  if (!session.start_monitoring()) return;
+  if (session.start_monitoring()) run_started_monitoring(session, window, network, pacing);
+}
+
+void run_started_monitoring(Session& session, MainWindow& window, Network& network,
+                            Pacing& pacing) {
   // A new run tells of a failure even if the previous run stopped while failing.
   session.set_monitoring_failing(false);
   window.append_log(texts::kMonitoringStarted);
@@ -335,6 +324,30 @@ void on_deliver_button(MainWindow& window) {
   window.open_express_window();
 }
 
+std::optional<Delivery> take_delivery(MainWindow& window, const ExpressChoice& choice) {
+  Delivery delivery;
+  delivery.express_code = express_code(choice.courier_text);
+  delivery.courier_index = choice.courier_index;
+  if (choice.courier_index < 0) {
+    window.append_log(texts::kDeliveryFailed);
+    return std::nullopt;
+  }
+  if (choice.courier_index >= 1) {
+    if (choice.tracking_text.empty()) {
+      window.show_message(texts::kEnterTrackingNumber, kMessageOk);
+      window.append_log(texts::kDeliveryFailed);
+      return std::nullopt;
+    }
+    delivery.tracking_number = choice.tracking_text;
+  }
+  // No row selected reads as empty cells: the request goes with an empty order id, and fails.
+  ReportList& orders = window.order_list();
+  const int row = orders.selected_row();
+  delivery.order_id = orders.cell(row, 1);
+  delivery.order_second_cell = orders.cell(row, 2);
+  return delivery;
+}
+
 bool begin_confirmation(Session& session, ExpressWindow& express) {
   if (!session.jobs().begin_delivery()) return false;
   express.hold_confirm(true);
@@ -342,42 +355,25 @@ bool begin_confirmation(Session& session, ExpressWindow& express) {
 }
 
 void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& express,
-                         Network& network, RecordFile& record_file, Pacing& pacing) {
+                         Network& network, RecordFile& record_file, Pacing& pacing,
+                         const Delivery& delivery) {
   Caller caller{session, window, network, pacing};
-  const std::string code = express_code(express.courier_text());
-  const int courier = express.courier_index();
-  ReportList& orders = window.order_list();
-
-  // The order as it stood when the request was built: the delivery row and the record line
-  // describe the order that was delivered, even if the selection moves during the exchange.
-  std::string order_id;
-  std::string order_second_cell;
-  auto take_selected_order = [&] {
-    const int row = orders.selected_row();
-    order_id = orders.cell(row, 1);
-    order_second_cell = orders.cell(row, 2);
-  };
-
-  std::string reply;
-  if (courier == 0) {
-    take_selected_order();
-    reply = send_delivery(caller, order_id, code, courier, std::string());
-  } else if (courier >= 1) {
-    const std::string tracking_number = express.tracking_text();
-    if (tracking_number.empty()) {
-      window.show_message(texts::kEnterTrackingNumber, kMessageOk);
-    } else {
-      take_selected_order();
-      reply = send_delivery(caller, order_id, code, courier, tracking_number);
-    }
-  }
-
+  const std::string reply = send_delivery(caller, delivery.order_id, delivery.express_code,
+                                          delivery.courier_index, delivery.tracking_number);
   const bool accepted = is_delivery_accepted(reply);
+  // Written here, before anything is reported: the line never waits for the window, which may
+  // be gone by now.
+  RecordResult recorded;
+  if (accepted) {
+    recorded = record_file.append_if_exists(
+        concat(delivery.order_id, "|", concat(delivery.order_second_cell, "\r\n")));
+  }
+  session.jobs().end_delivery();
   // Whoever looks sees no outcome or all of it, and 确定 works again as soon as it shows.
-  window.at_once([&] {
-    write_delivery_outcome(window, record_file, accepted, order_id, order_second_cell);
-    session.jobs().end_delivery();
-    express.hold_confirm(false);
+  window.at_once([&session, &window, &express, accepted, recorded, order_id = delivery.order_id,
+                  second_cell = delivery.order_second_cell] {
+    show_delivery_outcome(window, accepted, order_id, second_cell, recorded);
+    express.hold_confirm(session.jobs().decide(Button::confirm) == Effect::refused);
   });
 }
 

@@ -296,6 +296,39 @@ void AppProcess::select_row(HWND list, int row) const {
   send_message(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)));
 }
 
+void AppProcess::post_select_row(HWND list, int row) const {
+  void* remote = VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMW),
+                                MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  WriteProcessMemory(process_.hProcess, remote, &item, sizeof item, nullptr);
+  PostMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote));
+}
+
+namespace {
+
+struct WindowsOf {
+  DWORD process;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window_of(HWND window, LPARAM l) {
+  auto* search = reinterpret_cast<WindowsOf*>(l);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == search->process) search->found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> AppProcess::top_windows() const {
+  WindowsOf search{process_.dwProcessId, {}};
+  EnumWindows(collect_window_of, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 int AppProcess::selected_row(HWND list) const {
   return static_cast<int>(
       SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));

@@ -69,6 +69,9 @@ class AppProcess {
   std::wstring column_title(HWND list, int column) const;
   int column_width(HWND list, int column) const;
   void select_row(HWND list, int row) const;
+  // The same, posted: it lands whenever the program's thread gets to it. The item it points at
+  // stays in the program's memory until the process ends.
+  void post_select_row(HWND list, int row) const;
   void clear_selection(HWND list) const;
   // The selected row; -1 when none.
   int selected_row(HWND list) const;
@@ -80,6 +83,8 @@ class AppProcess {
   std::wstring entry_text(HWND combo, int index) const;
 
   DWORD id() const { return process_.dwProcessId; }
+  // The process's top-level windows, visible or not.
+  std::vector<HWND> top_windows() const;
 
  private:
   // Memory in the program's process for one exchange.

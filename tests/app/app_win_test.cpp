@@ -1,4 +1,4 @@
-// The Windows shell's own pieces on real controls: calls passed to the window's thread, the
+// The Windows shell's own pieces on real controls: reports queued for the window's thread, the
 // list view as the workflows see it, the record file, fonts and text at the edge.
 
 #include <windows.h>
@@ -19,12 +19,16 @@
 #include "app/attention_win.h"
 #include "app/control_ids.h"
 #include "app/dialog_keys_win.h"
+#include "app/edge_text_win.h"
 #include "app/express_window_win.h"
+#include "app/fonts_win.h"
 #include "app/main_window_win.h"
 #include "app/platform_win.h"
 #include "app/report_list_win.h"
+#include "app/screen_dpi_win.h"
 #include "app/screen_scale.h"
-#include "app/win32_support_win.h"
+#include "app/system_handles_win.h"
+#include "app/system_message_win.h"
 #include "app/window_thread_win.h"
 #include "app_driver_win.h"
 #include "test_support.h"
@@ -34,7 +38,7 @@ namespace {
 
 using quillmere::testing::gbk;
 
-// A window that runs passed calls, as the main window does, and holds one list view.
+// A window that shows queued reports, as the main window does, and holds one list view.
 class HostWindow {
  public:
   HostWindow() {
@@ -81,53 +85,61 @@ class HostWindow {
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self != nullptr && message == WM_CREATE) self->thread.attach(window);
-    if (self != nullptr && message == kRunOnWindowThread) {
-      self->thread.run_sent(l);
-      return 0;
-    }
+    if (self != nullptr && self->thread.handle(message)) return 0;
     if (self != nullptr && message == WM_DESTROY) self->thread.detach();
     return DefWindowProcW(window, message, w, l);
   }
 };
 
-TEST(window_thread, a_worker_call_runs_on_the_window_thread_and_yields_its_result) {
+TEST(window_thread, a_workers_reports_run_in_order_on_the_window_thread_and_it_never_waits) {
   HostWindow host;
   ASSERT_NE(host.window, nullptr) << host.creation_error;
-  ASSERT_NE(host.list_view, nullptr);
   const DWORD window_thread = GetCurrentThreadId();
-  std::atomic<bool> done{false};
+  std::vector<int> shown;
   DWORD ran_on = 0;
-  int result = 0;
+  // The window's thread pumps nothing while the worker reports: the worker still finishes.
   std::thread worker([&] {
-    result = host.thread.call(
-        [&] {
-          ran_on = GetCurrentThreadId();
-          return 42;
-        },
-        -1);
-    done = true;
+    for (int i = 0; i < 20; ++i) {
+      host.thread.post([&, i] {
+        shown.push_back(i);
+        ran_on = GetCurrentThreadId();
+      });
+    }
   });
-  host.pump_until(done);
   worker.join();
-  EXPECT_EQ(result, 42);
+  EXPECT_TRUE(shown.empty());
+  std::atomic<bool> done{false};
+  host.thread.post([&] { done = true; });  // on this thread: after what is queued
+  EXPECT_TRUE(done);
+  ASSERT_EQ(shown.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(shown[static_cast<std::size_t>(i)], i);
   EXPECT_EQ(ran_on, window_thread);
 }
 
-TEST(window_thread, after_the_window_is_gone_calls_do_nothing_and_yield_the_fallback) {
+TEST(window_thread, reports_reach_the_window_through_its_own_registered_message_only) {
   HostWindow host;
+  std::atomic<int> ran{0};
+  std::thread([&] { host.thread.post([&] { ++ran; }); }).join();
+  // Somebody else's WM_APP+1 with a number where a pointer used to be read changes nothing.
+  PostMessageW(host.window, WM_APP + 1, 0, 0x12345678);
+  SendMessageW(host.window, WM_APP + 1, 0, 0x12345678);
+  std::atomic<bool> done{false};
+  std::thread([&] { host.thread.post([&] { done = true; }); }).join();
+  host.pump_until(done);
+  EXPECT_EQ(ran, 1);
+}
+
+TEST(window_thread, after_the_window_is_gone_reports_are_dropped) {
+  HostWindow host;
+  bool ran = false;
+  std::thread([&] { host.thread.post([&] { ran = true; }); }).join();
   DestroyWindow(host.window);
   EXPECT_FALSE(host.thread.alive());
-  bool ran = false;
-  std::thread worker([&] {
-    EXPECT_EQ(host.thread.call(
-                  [&] {
-                    ran = true;
-                    return 1;
-                  },
-                  -1),
-              -1);
-  });
-  worker.join();
+  std::thread late([&] { host.thread.post([&] { ran = true; }); });
+  late.join();
+  host.thread.post([&] { ran = true; });
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   EXPECT_FALSE(ran);
   // The list's operations become harmless too.
   EXPECT_EQ(host.list.row_count(), 0);
@@ -190,20 +202,19 @@ TEST(report_list_view, selected_row_follows_the_selection) {
   EXPECT_EQ(list.selected_row(), 1);
 }
 
-TEST(report_list_view, a_worker_fills_the_list_while_the_window_thread_pumps) {
+TEST(report_list_view, a_workers_rows_show_in_order_once_the_window_thread_looks) {
   HostWindow host;
-  std::atomic<bool> done{false};
   std::thread worker([&] {
     for (int i = 0; i < 50; ++i) {
-      const int row = host.list.insert_row();
-      host.list.set_cell(row, 0, std::to_string(row + 1));
+      EXPECT_EQ(host.list.insert_row(), -1) << "queued, not shown yet";
+      host.list.set_cell(i, 0, std::to_string(i + 1));
     }
-    done = true;
   });
-  host.pump_until(done);
   worker.join();
-  ASSERT_EQ(host.list.row_count(), 50);
+  EXPECT_EQ(ListView_GetItemCount(host.list_view), 0);
+  ASSERT_EQ(host.list.row_count(), 50);  // on the window's thread: after what is queued
   EXPECT_EQ(host.list.cell(49, 0), "50");
+  EXPECT_EQ(host.list.cell(0, 0), "1");
 }
 
 // Records what would have reached the taskbar and the speaker; the window in front is the real
@@ -275,12 +286,11 @@ TEST(attention, from_a_worker_it_runs_on_the_window_thread_and_not_at_all_once_t
   attention.pretend = true;
   attention.pretend_foreground = other.window;
   std::atomic<bool> done{false};
-  std::thread worker([&] {
-    ask_for_attention(host.thread, host.window, attention);
-    done = true;
-  });
-  host.pump_until(done);
+  std::thread worker([&] { ask_for_attention(host.thread, host.window, attention); });
   worker.join();
+  EXPECT_TRUE(attention.flashed.empty()) << "the worker never waits for the window";
+  std::thread([&] { host.thread.post([&] { done = true; }); }).join();
+  host.pump_until(done);
   EXPECT_EQ(attention.flashed_on, GetCurrentThreadId());
 
   DestroyWindow(host.window);
@@ -632,7 +642,7 @@ class ScaledWindows : public ::testing::Test {
   }
 
   WindowThread thread_;
-  ExpressWindow express_window_{thread_};
+  ExpressWindow express_window_;
   MainWindow main_window_{thread_, express_window_};
   NoEvents events_;
   HWND main_ = nullptr;

@@ -46,7 +46,6 @@ TEST_F(DeliveryTest, no_shipping_needed_sends_the_fixed_tracking_number) {
             std::vector<std::string>{build_delivery_request("7788", "999", "tok")});
   EXPECT_NE(network.winhttps[0].find("\"express_no\":\"1234566789\""), std::string::npos);
   EXPECT_TRUE(network.pages.empty());
-  EXPECT_EQ(express.tracking_reads, 0);
   EXPECT_EQ(window.log, texts::kDeliverySucceeded);
   EXPECT_EQ(window.deliveries.rows, (std::vector<std::vector<std::string>>{
                                         {"1", "7788", "2", std::string(texts::kDeliveredCell)}}));
@@ -242,13 +241,16 @@ TEST_F(DeliveryTest,
   std::atomic<bool> confirmed{false};
   network.during_exchange = [&](const std::string& url) {
     if (url != build_token_request("ak", "sk") || confirmed.exchange(true)) return;
-    delivery = std::thread([&] {
-      on_confirm_delivery(session, window, express, network, record_file, delivery_pacing);
+    const std::optional<Delivery> taken = take_delivery(window, express.choice());
+    ASSERT_TRUE(taken && begin_confirmation(session, express));
+    delivery = std::thread([&, taken] {
+      on_confirm_delivery(session, window, express, network, record_file, delivery_pacing, *taken);
     });
     for (int i = 0; i < 5000 && !delivery_waits; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
   window.log.clear();
+  session.set_monitored_day(window.date);
   monitoring_pass(session, window, network, pacing);
   delivery.join();
   EXPECT_TRUE(delivery_waits);

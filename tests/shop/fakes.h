@@ -91,6 +91,8 @@ class FakeList final : public ReportList {
   std::recursive_mutex lock_;
 };
 
+// The main window's reports, taken at once on the calling thread. `appkey`, `secret` and `date`
+// are what its controls hold: the tests hand them to the jobs, as the clicks do.
 struct FakeWindow final : MainWindow {
   std::string appkey;
   std::string secret;
@@ -99,7 +101,6 @@ struct FakeWindow final : MainWindow {
   std::vector<std::pair<std::string, unsigned>> messages;
   int express_opened = 0;
   bool is_alive = true;
-  std::atomic<int> date_reads{0};
   std::vector<int> notified;                       // notify_new_orders, one count per call
   std::vector<std::vector<AddedOrder>> announced;  // announce_new_orders, one list per call
   FakeList orders;
@@ -107,12 +108,6 @@ struct FakeWindow final : MainWindow {
   FakeList deliveries;
   std::function<void()> on_message;  // runs while a message box is up
 
-  std::string appkey_text() override { return appkey; }
-  std::string secret_text() override { return secret; }
-  Date chosen_date() override {
-    ++date_reads;
-    return date;
-  }
   void append_log(std::string_view text) override {
     const std::lock_guard<std::mutex> hold(log_lock);
     log.append(text);
@@ -137,25 +132,48 @@ struct FakeWindow final : MainWindow {
     return is_alive;
   }
   void notify_new_orders(int count) override { notified.push_back(count); }
+  // A window that is gone drops the step, as the real one does.
+  void at_once(std::function<void()> changes) override {
+    if (is_alive) changes();
+  }
   void announce_new_orders(const std::vector<AddedOrder>& added) override {
     announced.push_back(added);
   }
 };
 
+// `courier`, `index` and `tracking` are what the express window's controls hold.
 struct FakeExpress final : ExpressWindow {
   std::string courier = "1:\xcb\xb3\xb7\xe1\xcb\xd9\xd4\xcb";  // 1:顺丰速运
   int index = 1;
   std::string tracking;
-  int tracking_reads = 0;
   std::vector<bool> holds;  // hold_confirm, one per call
 
-  std::string courier_text() override { return courier; }
-  int courier_index() override { return index; }
-  std::string tracking_text() override {
-    ++tracking_reads;
-    return tracking;
+  ExpressChoice choice() const { return {courier, index, tracking}; }
+  void hold_confirm(bool held) override {
+    const std::lock_guard<std::mutex> hold(lock);
+    holds.push_back(held);
   }
-  void hold_confirm(bool held) override { holds.push_back(held); }
+  std::mutex lock;
+};
+
+// Real threads, joined by join_all; with `fail` no thread starts, as when the system is out of
+// them.
+struct FakeThreads final : Threads {
+  bool fail = false;
+  int started = 0;
+  std::vector<std::thread> threads;
+
+  bool start_thread(std::function<void()> work) override {
+    if (fail) return false;
+    ++started;
+    threads.emplace_back(std::move(work));
+    return true;
+  }
+  void join_all() {
+    for (std::thread& thread : threads) thread.join();
+    threads.clear();
+  }
+  ~FakeThreads() override { join_all(); }
 };
 
 // Replies by URL; a URL with several scripted replies gives them in turn and then repeats the

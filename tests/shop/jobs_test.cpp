@@ -73,35 +73,39 @@ TEST_F(JobsTest, confirm_is_held_from_the_click_until_the_outcome_shows) {
   express.courier = "999:x";
   network.reply(build_delivery_request("7788", "999", "tok"),
                 std::string(texts::kDeliveryAcceptedReply));
+  const std::optional<Delivery> delivery = take_delivery(window, express.choice());
+  ASSERT_TRUE(delivery);
   ASSERT_TRUE(begin_confirmation(session, express));
   EXPECT_FALSE(begin_confirmation(session, express)) << "the second click does nothing";
   EXPECT_EQ(express.holds, std::vector<bool>{true});
-  std::thread delivery([&] { confirm(); });
-  delivery.join();
+  std::thread job([&] {
+    on_confirm_delivery(session, window, express, network, record_file, pacing, *delivery);
+  });
+  job.join();
   EXPECT_EQ(express.holds, (std::vector<bool>{true, false}));
   EXPECT_FALSE(session.jobs().delivery_out());
   EXPECT_EQ(window.log, texts::kDeliverySucceeded);
   EXPECT_EQ(network.sent("vdian.order.deliver"), 1);
 
-  // A failed one gives 确定 back as well.
+  // A refused one gives 确定 back as well.
   ASSERT_TRUE(begin_confirmation(session, express));
-  express.index = -1;
-  confirm();
+  on_confirm_delivery(session, window, express, network, record_file, pacing,
+                      Delivery{"999", 0, "", "unknown", "1"});
   EXPECT_EQ(express.holds, (std::vector<bool>{true, false, true, false}));
   EXPECT_FALSE(session.jobs().delivery_out());
 }
 
 TEST_F(JobsTest, closing_waits_out_a_delivery_and_no_longer_than_it_takes) {
   Jobs& jobs = session.jobs();
-  EXPECT_TRUE(jobs.wait_for_delivery(0ms)) << "nothing out: no wait";
+  EXPECT_TRUE(jobs.wait_for_delivery_path(0ms)) << "nothing out: no wait";
   ASSERT_TRUE(jobs.begin_delivery());
-  EXPECT_FALSE(jobs.wait_for_delivery(20ms));
+  EXPECT_FALSE(jobs.wait_for_delivery_path(20ms));
   std::thread reply([&] {
     std::this_thread::sleep_for(30ms);
     jobs.end_delivery();
   });
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_TRUE(jobs.wait_for_delivery(5s));
+  EXPECT_TRUE(jobs.wait_for_delivery_path(5s));
   EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
   reply.join();
 }
@@ -118,15 +122,15 @@ TEST_F(JobsTest, a_delivery_out_during_monitoring_is_written_when_its_reply_arri
   hold(deliver, release);
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
+  session.set_monitored_day(window.date);
   std::thread monitoring(
       [&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
   ASSERT_TRUE(eventually([&] { return ids_sent() >= 1; }));
 
-  ASSERT_TRUE(session.jobs().begin_delivery());
-  std::thread delivery([&] {
-    on_confirm_delivery(session, window, express, network, record_file, pacing);
-    session.jobs().end_delivery();
-  });
+  const std::optional<Delivery> taken = take_delivery(window, express.choice());
+  ASSERT_TRUE(taken && begin_confirmation(session, express));
+  std::thread delivery(
+      [&] { on_confirm_delivery(session, window, express, network, record_file, pacing, *taken); });
   // Monitoring goes on while the delivery waits for its reply.
   const int before = ids_sent();
   EXPECT_TRUE(eventually([&] { return ids_sent() >= before + 2; }));
@@ -154,6 +158,7 @@ TEST_F(JobsTest, a_start_while_monitoring_runs_is_one_loop_and_one_line) {
   };
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
+  session.set_monitored_day(window.date);
   std::thread monitoring(
       [&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
   ASSERT_TRUE(eventually([&] { return ids_sent() == 2; }));
@@ -183,14 +188,15 @@ TEST_F(JobsTest, a_later_retrieval_takes_over_and_the_earlier_adds_nothing_more)
   FakePacing first_pacing;
   Jobs& jobs = session.jobs();
   const std::uint64_t first_ticket = jobs.begin_retrieval();
-  std::thread first(
-      [&] { run_order_retrieval(session, window, network, first_pacing, first_ticket); });
+  std::thread first([&] {
+    run_order_retrieval(session, window, network, first_pacing, window.date, first_ticket);
+  });
   ASSERT_TRUE(eventually([&] { return network.sent(detail_url("B")) == 1; }));
 
   // The second click; the first one's exchange for B comes back only after it has listed all.
   const std::uint64_t second_ticket = jobs.begin_retrieval();
   std::thread second([&] {
-    run_order_retrieval(session, window, network, pacing, second_ticket);
+    run_order_retrieval(session, window, network, pacing, window.date, second_ticket);
     release = true;
   });
   second.join();
@@ -212,12 +218,13 @@ TEST_F(JobsTest, a_retrieval_during_monitoring_lists_each_order_once_numbered_in
   hold(detail_url("B"), release);
   FakePacing monitoring_pacing;
   monitoring_pacing.yield_in_waits = true;
+  session.set_monitored_day(window.date);
   std::thread monitoring(
       [&] { shop::run_monitoring(session, window, network, monitoring_pacing); });
   ASSERT_TRUE(eventually([&] { return network.sent(detail_url("B")) == 1; }));
 
   // Monitoring's reply comes while the retrieval lists the day it has just emptied.
-  std::thread retrieval([&] { run_order_retrieval(session, window, network, pacing); });
+  std::thread retrieval([&] { retrieve(); });
   ASSERT_TRUE(eventually([&] { return network.sent(detail_url("A")) == 1; }));
   release = true;
   retrieval.join();
@@ -239,12 +246,12 @@ TEST_F(JobsTest, an_earlier_login_whose_reply_comes_last_changes_nothing_and_log
   window.appkey = "ak";
   window.secret = "sk";
   const std::uint64_t first_ticket = session.begin_login();
-  std::thread first([&] { run_login(session, window, network, first_ticket); });
+  std::thread first([&] { run_login(session, window, network, "ak", "sk", first_ticket); });
   ASSERT_TRUE(eventually([&] { return network.sent(first_url) == 1; }));
 
   window.appkey = "bk";
   const std::uint64_t second_ticket = session.begin_login();
-  run_login(session, window, network, second_ticket);
+  run_login(session, window, network, "bk", "sk", second_ticket);
   release = true;
   first.join();
   EXPECT_EQ(session.access_token(), "NEW-SHOP");

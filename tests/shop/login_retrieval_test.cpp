@@ -13,7 +13,7 @@ TEST_F(LoginTest, a_token_in_the_reply_becomes_the_session_token) {
   window.appkey = "ak";
   window.secret = "sk";
   network.reply(build_token_request("ak", "sk"), "{\"access_token\":\"T0K\",\"expire_in\":7200}");
-  run_login(session, window, network);
+  login(session.begin_login());
   EXPECT_EQ(session.access_token(), "T0K");
   EXPECT_EQ(window.log, texts::kLoginSucceeded);
   EXPECT_EQ(network.pages, std::vector<std::string>{build_token_request("ak", "sk")});
@@ -23,22 +23,22 @@ TEST_F(LoginTest, a_token_in_the_reply_becomes_the_session_token) {
 TEST_F(LoginTest, a_refusal_or_an_unreachable_platform_empties_the_token) {
   session.set_access_token("old");
   network.reply(build_token_request("", ""), "{\"status\":{\"status_code\":10001}}");
-  run_login(session, window, network);
+  login(session.begin_login());
   EXPECT_EQ(session.access_token(), "");
   EXPECT_EQ(window.log, texts::kLoginFailed);
 
   window.appkey = "ak";
   session.set_access_token("old");
-  run_login(session, window, network);  // nothing scripted: the exchange failed
+  login(session.begin_login());  // nothing scripted: the exchange failed
   EXPECT_EQ(session.access_token(), "");
   EXPECT_EQ(window.log, std::string(texts::kLoginFailed) + std::string(texts::kLoginFailed));
 }
 
 TEST_F(LoginTest, a_later_login_restores_the_token_and_leaves_the_orders_alone) {
   window.orders.add({"1", "A"});
-  run_login(session, window, network);
+  login(session.begin_login());
   network.reply(build_token_request("", ""), "\"access_token\":\"good\"");
-  run_login(session, window, network);
+  login(session.begin_login());
   EXPECT_EQ(session.access_token(), "good");
   EXPECT_EQ(window.log, std::string(texts::kLoginFailed) + std::string(texts::kLoginSucceeded));
   EXPECT_EQ(window.orders.row_count(), 1);
@@ -82,7 +82,7 @@ TEST_F(RenewalTest, a_token_renews_before_it_expires_and_the_request_carries_the
   clock.advance(1);
   EXPECT_TRUE(session.renewal_due());
   network.reply(token_url, "{\"access_token\":\"N\"}");
-  run_login(session, window, network);
+  login(session.begin_login());
   clock.advance(10ULL * 365 * 24 * 3600 * 1000);
   EXPECT_FALSE(session.renewal_due());
   EXPECT_TRUE(session.has_remembered_login());
@@ -171,7 +171,7 @@ TEST_F(RenewalTest, without_a_successful_login_nothing_renews) {
   window.appkey = "ak";
   window.secret = "sk";
   session.set_access_token("T1");
-  run_login(session, window, network);  // refused: forgets even a key that once worked
+  login(session.begin_login());  // refused: forgets even a key that once worked
   network.reply(ids_url(), token_refused());
   retrieve();
   EXPECT_EQ(network.sent("/token?"), 1);
@@ -188,7 +188,7 @@ TEST_F(RenewalTest, a_renewal_that_ends_after_a_new_login_is_thrown_away) {
     if (url != token_url) return;
     network.during_exchange = nullptr;
     window.appkey = "bk";  // the owner changes shop and clicks 登陆 meanwhile
-    run_login(session, window, network);
+    login(session.begin_login());
   };
   window.log.clear();
   retrieve();
@@ -215,9 +215,10 @@ TEST_F(RenewalTest, two_threads_due_at_once_share_one_renewal) {
   FakePacing second_pacing;
   second_pacing.yield_in_waits = true;
   second_pacing.on_wait_until = [&] { second_waits = true; };
-  std::thread worker([&] { run_order_retrieval(session, window, network, first_pacing); });
+  std::thread worker(
+      [&] { run_order_retrieval(session, window, network, first_pacing, window.date, 0); });
   while (network.sent("/token?") < 2) std::this_thread::yield();  // login's and the renewal's
-  run_order_retrieval(session, other_window, network, second_pacing);
+  run_order_retrieval(session, other_window, network, second_pacing, window.date, 0);
   worker.join();
 
   EXPECT_TRUE(second_waits);
@@ -472,7 +473,7 @@ TEST_F(RetrievalTest, broken_or_huge_replies_end_quietly) {
   FakeNetwork big;
   big.reply(ids_url(), huge);
   big.reply(detail_url("A"), std::string(5 * 1024 * 1024, '{'));
-  run_order_retrieval(session, window, big, pacing);
+  run_order_retrieval(session, window, big, pacing, window.date, 0);
   // A run-away match may end the matching early; what was found before it stands.
   ASSERT_GE(big.pages.size(), 2u);
   EXPECT_EQ(big.pages[1], detail_url("A"));

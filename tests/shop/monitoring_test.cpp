@@ -222,8 +222,9 @@ TEST_F(MonitoringTest,
 }
 
 TEST_F(MonitoringTest, the_date_is_read_afresh_every_pass) {
+  // The owner picks another day during the first pass: the window's thread hands it over.
   network.during_exchange = [&](const std::string&) {
-    window.date = {2026, 5, 4};
+    session.set_monitored_day({2026, 5, 4});
     if (ids_requests() == 2) stop_monitoring(session);
   };
   run_monitoring();

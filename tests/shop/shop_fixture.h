@@ -44,16 +44,31 @@ class ShopTest : public ::testing::Test {
     for (const auto& url : network.pages) n += url.find("vdian.order.ids.get") != std::string::npos;
     return n;
   }
-  void run_monitoring() { shop::run_monitoring(session, window, network, pacing); }
-  void retrieve() { run_order_retrieval(session, window, network, pacing); }
-  void confirm() { on_confirm_delivery(session, window, express, network, record_file, pacing); }
+  // The monitored day is the date box's, as 开始监控 hands it over.
+  void run_monitoring() {
+    session.set_monitored_day(window.date);
+    shop::run_monitoring(session, window, network, pacing);
+  }
+  void retrieve() {
+    run_order_retrieval(session, window, network, pacing, window.date,
+                        session.jobs().latest_retrieval());
+  }
+  void login(std::uint64_t ticket) {
+    run_login(session, window, network, window.appkey, window.secret, ticket);
+  }
+  // 确定 and its delivery, one after the other on this thread.
+  void confirm() {
+    const std::optional<Delivery> delivery = take_delivery(window, express.choice());
+    if (!delivery || !begin_confirmation(session, express)) return;
+    on_confirm_delivery(session, window, express, network, record_file, pacing, *delivery);
+  }
   // A successful 登陆 with key "ak" and secret "sk", whose token lasts `expire_in` seconds.
   void log_in(const std::string& token, long long expire_in = 90000) {
     window.appkey = "ak";
     window.secret = "sk";
     network.forget(build_token_request("ak", "sk"));
     network.reply(build_token_request("ak", "sk"), token_reply(token, expire_in));
-    run_login(session, window, network);
+    login(session.begin_login());
     network.forget(build_token_request("ak", "sk"));  // what a renewal gets is the test's to say
   }
 };
