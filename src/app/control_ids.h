@@ -28,6 +28,7 @@ enum MainControl : int {
   kDeliveryList,        // 超级列表框_发货状态
   kLogFrame,            // 分组框2
   kLogEdit,             // 编辑框_工作区
+  kBulkShipButton,      // 批量发货
 };
 
 // Express window.
