@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/bulk_window_win.h"
 #include "app/win32_support_win.h"
 #include "shop/texts.h"
 #include "shop/workflows.h"
@@ -33,7 +34,8 @@ Application::Application()
     : record_file_(program_directory() + L"/" + wide(shop::texts::kRecordFileName)) {}
 
 bool Application::start(HINSTANCE instance) {
-  if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance))
+  if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance) ||
+      !BulkWindow::register_class(instance))
     return false;
   express_window_.set_events(*this);
   if (main_window_.create(instance, *this) == nullptr) return false;
