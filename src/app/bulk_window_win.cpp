@@ -64,7 +64,7 @@ constexpr std::string_view kClipboardEmpty =
 constexpr std::string_view kPasteTooLarge = "剪贴板里的文字超过 32 MB，不像是发货表格。"_gbk;
 
 // Another program may hold the clipboard for a moment; a third of a second is all it gets.
-constexpr int kClipboardAttempts = 10;
+constexpr DWORD kClipboardPatienceMs = 300;
 constexpr DWORD kClipboardPauseMs = 30;
 
 std::wstring folder_of(const std::wstring& path) {
@@ -112,10 +112,12 @@ enum class ClipboardRead { text, busy, no_text };
 
 ClipboardRead read_clipboard_text(HWND owner, std::wstring* text) {
   text->clear();
-  bool opened = false;
-  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
-    if ((opened = OpenClipboard(owner) != FALSE)) break;
+  // By the clock, not by attempts: a failed attempt can itself take a while (seen under Wine).
+  const DWORD started = GetTickCount();
+  bool opened = OpenClipboard(owner) != FALSE;
+  while (!opened && GetTickCount() - started < kClipboardPatienceMs) {
     Sleep(kClipboardPauseMs);
+    opened = OpenClipboard(owner) != FALSE;
   }
   if (!opened) return ClipboardRead::busy;
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
@@ -242,8 +244,8 @@ void BulkWindow::lay_out() {
   if (list_.handle() == nullptr || IsIconic(window_) || !GetClientRect(window_, &client)) return;
   const auto at = [this](int pixels) { return shop::scale_to_dpi(pixels, dpi_); };
   const int left = at(kMargin);
-  const int width = std::max(client.right - at(kMargin) - left, 0);
-  const int summary_top = client.bottom - at(kMargin + kSummaryHeight);
+  const int width = std::max(static_cast<int>(client.right) - at(kMargin) - left, 0);
+  const int summary_top = static_cast<int>(client.bottom) - at(kMargin + kSummaryHeight);
   const int progress_top = summary_top - at(kGap + kProgressHeight);
   const int list_top = at(kListTop);
   const int list_bottom = progress_top - at(kGap);
@@ -288,6 +290,8 @@ void BulkWindow::rescale(int old_dpi) {
 
 void BulkWindow::on_command(int id, int code) {
   if (code != BN_CLICKED) return;
+  // A click that reaches a disabled button by a message does nothing either.
+  if (id != IDCANCEL && !IsWindowEnabled(GetDlgItem(window_, id))) return;
   switch (id) {
     case kBulkOpenButton: open_file(); break;
     case kBulkPasteButton: paste(); break;
