@@ -147,9 +147,9 @@ void set_clipboard_text(HWND owner, const std::wstring& text) {
 
 constexpr std::array kButtons = {kBulkOpenButton, kBulkPasteButton, kBulkStartButton,
                                  kBulkStopButton, kBulkExportButton};
-constexpr std::array kParts = {kBulkOpenButton,   kBulkPasteButton, kBulkStartButton,
-                               kBulkStopButton,   kBulkExportButton, kBulkList,
-                               kBulkProgress,     kBulkSummary};
+constexpr std::array kParts = {kBulkOpenButton, kBulkPasteButton,  kBulkStartButton,
+                               kBulkStopButton, kBulkExportButton, kBulkList,
+                               kBulkProgress,   kBulkSummary};
 // The design's places of the buttons at 96 DPI: left, width.
 constexpr std::array<std::pair<int, int>, 5> kButtonPlaces = {
     {{8, 80}, {96, 56}, {168, 72}, {248, 56}, {320, 96}}};
@@ -213,7 +213,8 @@ void expect_caption_fits(HWND button, int dpi) {
   wchar_t caption[64] = {};
   const int length = GetWindowTextW(button, caption, 64);
   HDC canvas = GetDC(button);
-  HGDIOBJ previous = SelectObject(canvas, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+  HGDIOBJ previous =
+      SelectObject(canvas, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
   SIZE extent{};
   GetTextExtentPoint32W(canvas, caption, length, &extent);
   SelectObject(canvas, previous);
@@ -306,7 +307,8 @@ class BulkWindowAtScale : public ::testing::Test {
   int dpi_ = shop::kDesignDpi;
 };
 
-TEST_F(BulkWindowAtScale, opens_once_a_second_open_brings_it_to_the_front_and_a_reopened_one_shows_what_it_had) {
+TEST_F(BulkWindowAtScale,
+       opens_once_a_second_open_brings_it_to_the_front_and_a_reopened_one_shows_what_it_had) {
   HWND other = CreateWindowW(L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
   SetForegroundWindow(other);
@@ -334,7 +336,8 @@ TEST_F(BulkWindowAtScale, opens_once_a_second_open_brings_it_to_the_front_and_a_
   ASSERT_NE(bulk_, nullptr);
   EXPECT_EQ(ListView_GetItemCount(GetDlgItem(bulk_, kBulkList)), 8);
   EXPECT_EQ(app::gbk(cell(1, 5)), gbk(u8"发货失败：订单已发货，不能重复发货"));
-  EXPECT_EQ(window_text(GetDlgItem(bulk_, kBulkSummary)), gbk(u8"已发 3 / 共 4 单，失败 1，跳过 1"));
+  EXPECT_EQ(window_text(GetDlgItem(bulk_, kBulkSummary)),
+            gbk(u8"已发 3 / 共 4 单，失败 1，跳过 1"));
   EXPECT_EQ(SendMessageW(GetDlgItem(bulk_, kBulkProgress), PBM_GETPOS, 0, 0), 3);
   EXPECT_EQ(SendMessageW(GetDlgItem(bulk_, kBulkProgress), PBM_GETRANGE, FALSE, 0), 4);
   EXPECT_EQ(enabled_buttons(bulk_), (std::vector<bool>{false, false, false, true, true}));
@@ -347,15 +350,18 @@ TEST_F(BulkWindowAtScale, every_part_fits_at_this_scale_when_resized_and_after_a
   expect_fits(bulk_, dpi_);
   HWND list = GetDlgItem(bulk_, kBulkList);
   for (std::size_t column = 0; column < std::size(kColumnWidths); ++column)
-    EXPECT_EQ(ListView_GetColumnWidth(list, static_cast<int>(column)), at(kColumnWidths[column], dpi_));
+    EXPECT_EQ(ListView_GetColumnWidth(list, static_cast<int>(column)),
+              at(kColumnWidths[column], dpi_));
   // The whole of the design's columns is in view without scrolling.
   RECT list_client{};
   GetClientRect(list, &list_client);
   EXPECT_GE(list_client.right, at(680, dpi_));
 
-  if (const wchar_t* folder = _wgetenv(L"QUILLMERE_SCREENSHOT_DIR"); folder != nullptr && dpi_ == 96) {
+  if (const wchar_t* folder = _wgetenv(L"QUILLMERE_SCREENSHOT_DIR");
+      folder != nullptr && dpi_ == 96) {
     bring_forward();
-    RedrawWindow(bulk_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RedrawWindow(bulk_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     pump_for(std::chrono::milliseconds(700));
     quillmere::testing::save_window_bitmap(bulk_, std::wstring(folder) + L"\\bulk-window.bmp");
   }
@@ -387,14 +393,17 @@ TEST_F(BulkWindowAtScale, every_part_fits_at_this_scale_when_resized_and_after_a
   GetWindowRect(bulk_, &outer);
   RECT suggested{outer.left, outer.top, outer.left + MulDiv(outer.right - outer.left, other, dpi_),
                  outer.top + MulDiv(outer.bottom - outer.top, other, dpi_)};
-  SendMessageW(bulk_, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+  SendMessageW(bulk_, WM_DPICHANGED, MAKEWPARAM(other, other),
+               reinterpret_cast<LPARAM>(&suggested));
   expect_fits(bulk_, other);
   for (std::size_t column = 0; column < std::size(kColumnWidths); ++column)
-    EXPECT_EQ(ListView_GetColumnWidth(list, static_cast<int>(column)), at(kColumnWidths[column], other));
+    EXPECT_EQ(ListView_GetColumnWidth(list, static_cast<int>(column)),
+              at(kColumnWidths[column], other));
 }
 
 // The main window's own database warning (no Jet provider under Wine) is answered meanwhile.
-TEST_F(BulkWindowAtScale, the_main_windows_button_fits_its_control_area_and_opens_through_its_event) {
+TEST_F(BulkWindowAtScale,
+       the_main_windows_button_fits_its_control_area_and_opens_through_its_event) {
   struct Events final : public MainWindowEvents {
     void login_clicked() override {}
     void fetch_orders_clicked() override {}
@@ -519,7 +528,8 @@ TEST_F(BulkWindowAtScale, ctrl_v_and_paste_hand_the_clipboards_text_to_the_event
   EXPECT_EQ(events_.pastes.size(), 2u);
 }
 
-TEST_F(BulkWindowAtScale, esc_closes_only_when_nothing_is_being_sent_and_every_close_asks_the_events) {
+TEST_F(BulkWindowAtScale,
+       esc_closes_only_when_nothing_is_being_sent_and_every_close_asks_the_events) {
   ASSERT_TRUE(bring_forward());
   SetFocus(GetDlgItem(bulk_, kBulkList));
   window_.set_running(true);
@@ -540,7 +550,8 @@ TEST_F(BulkWindowAtScale, esc_closes_only_when_nothing_is_being_sent_and_every_c
   EXPECT_FALSE(window_.is_open());
 }
 
-TEST_F(BulkWindowAtScale, the_buttons_follow_the_run_and_the_held_start_and_click_through_to_the_events) {
+TEST_F(BulkWindowAtScale,
+       the_buttons_follow_the_run_and_the_held_start_and_click_through_to_the_events) {
   struct Case {
     bool running, held;
     std::vector<bool> enabled;  // 打开文件…, 粘贴, 开始发货, 停止, 导出未发货…
@@ -558,9 +569,11 @@ TEST_F(BulkWindowAtScale, the_buttons_follow_the_run_and_the_held_start_and_clic
   }
   window_.set_running(false);
   window_.hold_start(false);
-  for (int id : {kBulkStartButton, kBulkExportButton}) SendMessageW(GetDlgItem(bulk_, id), BM_CLICK, 0, 0);
+  for (int id : {kBulkStartButton, kBulkExportButton})
+    SendMessageW(GetDlgItem(bulk_, id), BM_CLICK, 0, 0);
   window_.set_running(true);
-  for (int id : {kBulkStartButton, kBulkStopButton}) SendMessageW(GetDlgItem(bulk_, id), BM_CLICK, 0, 0);
+  for (int id : {kBulkStartButton, kBulkStopButton})
+    SendMessageW(GetDlgItem(bulk_, id), BM_CLICK, 0, 0);
   EXPECT_EQ(events_.starts, 1);
   EXPECT_EQ(events_.stops, 1);
   EXPECT_EQ(events_.exports, 1);
@@ -622,7 +635,8 @@ TEST_F(BulkWindowAtScale, a_row_update_changes_that_rows_differing_cells_only) {
     many[static_cast<std::size_t>(row)][5] = gbk(u8"发货失败：系统繁忙");
     window_.update_row(row, many[static_cast<std::size_t>(row)]);
   }
-  const auto spent = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
+  const auto spent =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
   std::printf("600 row updates: %.1f ms\n", spent.count());
   EXPECT_LT(spent.count(), 3000.0);
   EXPECT_EQ(app::gbk(cell(599, 5)), gbk(u8"发货失败：系统繁忙"));
@@ -636,7 +650,8 @@ class ChineseFolder {
   ChineseFolder() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    folder = std::wstring(temp) + L"\u6279\u91cf\u53d1\u8d27-" + std::to_wstring(GetCurrentProcessId());
+    folder =
+        std::wstring(temp) + L"\u6279\u91cf\u53d1\u8d27-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
   }
   ~ChineseFolder() {
@@ -645,7 +660,8 @@ class ChineseFolder {
   }
   std::wstring write(const std::wstring& name, const std::string& bytes) {
     const std::wstring path = folder + L"\\" + name;
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     files.push_back(path);
@@ -655,10 +671,12 @@ class ChineseFolder {
   std::vector<std::wstring> files;
 };
 
-TEST(read_file_bytes, reads_whole_files_from_any_folder_beside_a_writer_and_refuses_what_is_too_large) {
+TEST(read_file_bytes,
+     reads_whole_files_from_any_folder_beside_a_writer_and_refuses_what_is_too_large) {
   ChineseFolder place;
   // Bytes as they come: a BOM, GBK, a zero byte, CRLF.
-  const std::string bytes = "\xef\xbb\xbf" + gbk(u8"订单号,快递公司\r\n") + std::string("1\0,2\r\n", 6);
+  const std::string bytes =
+      "\xef\xbb\xbf" + gbk(u8"订单号,快递公司\r\n") + std::string("1\0,2\r\n", 6);
   const std::wstring path = place.write(L"\u53d1\u8d27\u5355.csv", bytes);
   const std::wstring empty = place.write(L"empty.txt", "");
   struct Case {
@@ -680,8 +698,8 @@ TEST(read_file_bytes, reads_whole_files_from_any_folder_beside_a_writer_and_refu
     EXPECT_EQ(read, c.read) << c.limit;
   }
   // Excel keeps an open workbook open for writing, sharing it for reading only.
-  FileHandle writer(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+  FileHandle writer(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(writer.valid());
   std::string read;
   EXPECT_EQ(read_file_bytes(path, kBulkInputLimit, &read), 0u);
