@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/bulk_window_win.h"
 #include "app/edge_text_win.h"
 #include "app/program_folder_win.h"
 #include "shop/texts.h"
@@ -29,7 +30,7 @@ Application::Application()
 bool Application::start(HINSTANCE instance) {
   instance_ = instance;
   if (!MainWindow::register_class(instance) || !ExpressWindow::register_class(instance) ||
-      !KeeperWindow::register_class(instance))
+      !BulkWindow::register_class(instance) || !KeeperWindow::register_class(instance))
     return false;
   express_window_.set_events(*this);
   if (main_window_.create(instance, *this) == nullptr) return false;

@@ -1,11 +1,12 @@
 #pragma once
-// Window class names and control identifiers of the two windows. The end-to-end tests find
+// Window class names and control identifiers of the program's windows. The end-to-end tests find
 // the controls by these, so they are part of the program's outside contract.
 
 namespace quillmere::app {
 
 inline constexpr wchar_t kMainWindowClass[] = L"QuillmereMainWindow";
 inline constexpr wchar_t kExpressWindowClass[] = L"QuillmereExpressWindow";
+inline constexpr wchar_t kBulkWindowClass[] = L"QuillmereBulkWindow";
 // The hidden window that outlives the main one while a delivery is out (keeper_window_win.h).
 inline constexpr wchar_t kKeeperWindowClass[] = L"QuillmereKeeper";
 
@@ -29,6 +30,7 @@ enum MainControl : int {
   kDeliveryList,        // 超级列表框_发货状态
   kLogFrame,            // 分组框2
   kLogEdit,             // 编辑框_工作区
+  kBulkShipButton,      // 批量发货
 };
 
 // Express window.
@@ -39,6 +41,18 @@ enum ExpressControl : int {
   kTrackingLabel,       // 标签2
   kTrackingEdit,        // 编辑框_快递单号
   kConfirmButton,       // 按钮_确定发货
+};
+
+// Bulk shipping window "批量发货".
+enum BulkControl : int {
+  kBulkOpenButton = 300,  // 打开文件…
+  kBulkPasteButton,       // 粘贴
+  kBulkStartButton,       // 开始发货
+  kBulkStopButton,        // 停止
+  kBulkExportButton,      // 导出未发货…
+  kBulkList,
+  kBulkProgress,
+  kBulkSummary,
 };
 
 }  // namespace quillmere::app

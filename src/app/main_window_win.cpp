@@ -35,7 +35,7 @@ constexpr DWORD kLineEdit = ES_AUTOHSCROLL | WS_TABSTOP;
 constexpr DWORD kReport = LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP;
 
 // Texts are GBK.
-const std::array<ControlLayout, 18> kLayout = {{
+const std::array<ControlLayout, 19> kLayout = {{
     {kLoginFrame, L"Button", BS_GROUPBOX, 0, 0, kLoginFrameLeft, kLoginFrameTop, 216, 80, ""},
     {kAppKeyLabel, L"Static", kLabel, kLoginFrameLeft, kLoginFrameTop, 8, 16, 40, 24,
      "APPKEY："_gbk},
@@ -57,6 +57,8 @@ const std::array<ControlLayout, 18> kLayout = {{
      kFunctionFrameTop, 160, 48, 112, 24, ""},
     {kFetchOrdersButton, L"Button", kButton, 0, 0, 240, 24, 64, 24, "订单查询"_gbk},
     {kDeliverButton, L"Button", kButton, 0, 0, 312, 24, 56, 24, "发货"_gbk},
+    {kBulkShipButton, L"Button", kButton, kFunctionFrameLeft, kFunctionFrameTop, 240, 16, 56, 24,
+     "批量发货"_gbk},
     {kTabs, WC_TABCONTROLW, WS_TABSTOP, 0, 0, kTabsLeft, kTabsTop, 640, 288, ""},
     {kOrderList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
     {kDeliveryList, WC_LISTVIEWW, kReport, kTabsLeft, kTabsTop, 8, 32, 624, 248, ""},
@@ -268,6 +270,7 @@ void MainWindow::on_command(int id, int code) {
     case kStartMonitorButton: events_->start_monitoring_clicked(); break;
     case kStopMonitorButton: events_->stop_monitoring_clicked(); break;
     case kDeliverButton: events_->deliver_clicked(); break;
+    case kBulkShipButton: events_->bulk_shipping_clicked(); break;
   }
 }
 
@@ -305,9 +308,9 @@ void MainWindow::arrange_tab_order() {
   // The log takes the focus as well, so its text can be selected and copied.
   SetWindowLongPtrW(log_edit_, GWL_STYLE, GetWindowLongPtrW(log_edit_, GWL_STYLE) | WS_TABSTOP);
   static constexpr std::array kTabOrder = {
-      kAppKeyEdit,    kSecretEdit,         kLoginButton,       kFetchOrdersButton,
-      kDeliverButton, kStartMonitorButton, kStopMonitorButton, kAddCardButton,
-      kDatePicker,    kOrderList,          kDeliveryList,      kLogEdit,
+      kAppKeyEdit,     kSecretEdit,         kLoginButton,       kFetchOrdersButton, kDeliverButton,
+      kBulkShipButton, kStartMonitorButton, kStopMonitorButton, kAddCardButton,     kDatePicker,
+      kOrderList,      kDeliveryList,       kLogEdit,
   };
   HWND above = HWND_TOP;
   for (int id : kTabOrder) {

@@ -32,6 +32,8 @@ class MainWindowEvents {
   virtual void start_monitoring_clicked() = 0;
   virtual void stop_monitoring_clicked() = 0;
   virtual void deliver_clicked() = 0;
+  // 批量发货: the bulk shipping window is wanted.
+  virtual void bulk_shipping_clicked() {}
   virtual void main_window_closing() = 0;
   // Windows ends the session: the process is ended once WM_ENDSESSION has been answered.
   virtual void session_ending() {}

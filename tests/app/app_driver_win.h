@@ -146,6 +146,7 @@ inline constexpr Placed kMainPlaced[] = {
     {app::kDeliverButton, 312, 24, 56, 24},     {app::kTabs, 8, 104, 640, 288},
     {app::kOrderList, 16, 136, 624, 248},       {app::kDeliveryList, 16, 136, 624, 248},
     {app::kLogFrame, 8, 400, 400, 144},         {app::kLogEdit, 24, 416, 368, 112},
+    {app::kBulkShipButton, 464, 24, 56, 24},
 };
 inline constexpr Placed kExpressPlaced[] = {
     {app::kExpressFrame, 8, 8, 288, 88},   {app::kCourierLabel, 40, 32, 48, 24},

@@ -807,10 +807,10 @@ TEST_F(AppTest, exit_code_is_0_after_closing_an_idle_window) {
 TEST_F(AppTest, tab_walks_the_main_window_in_order_and_enter_in_a_login_field_logs_in) {
   ASSERT_TRUE(bring_to_front(main_));
   EXPECT_EQ(wait_for_focus(main_, kAppKeyEdit), kAppKeyEdit) << "the focus starts in APPKEY";
-  const std::vector<int> order = {kSecretEdit,    kLoginButton,        kFetchOrdersButton,
-                                  kDeliverButton, kStartMonitorButton, kStopMonitorButton,
-                                  kDatePicker,    kOrderList,          kLogEdit,
-                                  kTabs,          kAppKeyEdit};
+  const std::vector<int> order = {kSecretEdit,        kLoginButton,    kFetchOrdersButton,
+                                  kDeliverButton,     kBulkShipButton, kStartMonitorButton,
+                                  kStopMonitorButton, kDatePicker,     kOrderList,
+                                  kLogEdit,           kTabs,           kAppKeyEdit};
   std::vector<int> seen;
   for (std::size_t i = 0; i < order.size(); ++i) {
     press({VK_TAB});
