@@ -161,9 +161,6 @@ class NoList final : public ReportList {
 class ReportingWindow final : public MainWindow {
  public:
   explicit ReportingWindow(BulkReport& report) : report_(report) {}
-  std::string appkey_text() override { return {}; }
-  std::string secret_text() override { return {}; }
-  Date chosen_date() override { return {}; }
   void append_log(std::string_view text) override { report_.log(std::string(text)); }
   ReportList& order_list() override { return none_; }
   ReportList& delivery_list() override { return none_; }
@@ -261,6 +258,13 @@ BulkImport BulkList::add(const sheet::Table& table) {
     }
   }
 
+  // The unshipped rows of earlier imports, by 订单号: a row of this import with the same id is
+  // the owner's correction. Rows of this import repeat one another as they stand.
+  std::unordered_map<std::string, std::size_t> earlier;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].result != texts::kDeliveredCell && !rows_[i].order_id.empty())
+      earlier.emplace(rows_[i].order_id, i);
+  }
   for (std::size_t r = data; r < table.rows.size(); ++r) {
     const sheet::Row& source = table.rows[r];
     BulkRow row;
@@ -281,6 +285,16 @@ BulkImport BulkList::add(const sheet::Table& table) {
     key += row.tracking;
     if (!keys_.insert(std::move(key)).second) {
       ++import.repeated;
+      continue;
+    }
+    if (const auto found = earlier.find(row.order_id); found != earlier.end()) {
+      BulkRow& old = rows_[found->second];
+      std::string old_key = joined(old.order_id, "\x1f", old.courier, "\x1f");
+      old_key += old.tracking;
+      keys_.erase(old_key);
+      old = std::move(row);
+      earlier.erase(found);
+      ++import.replaced;
       continue;
     }
     rows_.push_back(std::move(row));

@@ -52,6 +52,7 @@ struct BulkRow {
 struct BulkImport {
   int added = 0;
   int repeated = 0;   // rows identical to one already in the list
+  int replaced = 0;   // rows that took the place of an unshipped row of an earlier import
   std::string error;  // the columns could not be found: nothing was added
 };
 
@@ -90,8 +91,10 @@ class BulkList {
   // Appends the table's rows. Columns are found by their titles (订单号 or 订单编号; 快递公司,
   // 物流公司 or 快递; 快递单号, 运单号 or 物流单号) in any order among others, when the first
   // row that is not empty holds one of them; otherwise the first three columns are taken in that
-  // order. Empty rows, and rows identical to one the list holds, are left out. The rows added
-  // are unchecked until check().
+  // order. Empty rows, and rows identical to one the list holds, are left out. A row whose 订单号
+  // an earlier import brought and that has not been shipped takes that row's place: the owner
+  // fixed the row (after 导出未发货…) and brings it back. The rows added are unchecked until
+  // check().
   BulkImport add(const sheet::Table& table);
 
   // Every row's 检查 (and the 跳过 of a recorded row), at once. Rows keep a 结果 they have.

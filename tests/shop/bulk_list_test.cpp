@@ -95,16 +95,23 @@ TEST(bulk_import, appends_skips_empty_rows_and_never_adds_the_same_row_twice) {
        row_of({u8"7002", u8"中通", u8"ZT2"}), row_of({u8" 7001 ", u8"顺丰", u8"SF1"})}));
   EXPECT_EQ(first.added, 2);
   EXPECT_EQ(first.repeated, 1) << "the same cells once trimmed";
-  // A second paste adds what is new; a row that differs in one cell is new.
+  // A second paste adds what is new; a row for an order the list holds unshipped is the owner's
+  // correction and takes that row's place, while one the list shipped stays a repeat to flag.
+  list.set_result(1, texts::kDeliveredCell);
   BulkImport second = list.add(
-      table_of({row_of({u8"7002", u8"中通", u8"ZT2"}), row_of({u8"7001", u8"顺丰", u8"SF9"})}));
-  EXPECT_EQ(second.added, 1);
+      table_of({row_of({u8"7002", u8"中通", u8"ZT2"}), row_of({u8"7001", u8"顺丰", u8"SF9"}),
+                row_of({u8"7002", u8"中通", u8"ZT3"}), row_of({u8"7003", u8"中通", u8"ZT4"})}));
+  EXPECT_EQ(second.added, 2);
+  EXPECT_EQ(second.replaced, 1);
   EXPECT_EQ(second.repeated, 1);
   EXPECT_EQ(held(list), (std::vector<std::vector<std::string>>{
-                            {"2", "7001", gbk(u8"顺丰"), "SF1"},
-                            {"5", "7002", gbk(u8"中通"), "ZT2"},
                             {"2", "7001", gbk(u8"顺丰"), "SF9"},
+                            {"5", "7002", gbk(u8"中通"), "ZT2"},
+                            {"3", "7002", gbk(u8"中通"), "ZT3"},
+                            {"4", "7003", gbk(u8"中通"), "ZT4"},
                         }));
+  // The replaced row's cells are no longer held: they may come back.
+  EXPECT_EQ(list.add(table_of({row_of({u8"7001", u8"顺丰", u8"SF1"})})).replaced, 1);
   list.clear();
   EXPECT_EQ(list.add(table_of({row_of({u8"7002", u8"中通", u8"ZT2"})})).added, 1);
 }
