@@ -45,6 +45,21 @@ while read -r site suite entry; do
 done < <(apt-get indextargets --format '$(TARGET_OF) $(IDENTIFIER) $(ORIGIN) $(SITE) $(RELEASE) $(SOURCESENTRY)' |
          awk '$1 == "deb" && $2 == "Packages" && $3 == "Debian" { print $4, $5, $6 }' | sort -u)
 
+# An update that fails keeps no entry, so that the next run updates again instead of reading
+# lists made for an earlier entry.
+mkdir -p "$work/shim"
+printf '#!/bin/sh\nfor a; do [ "$a" = update ] && exit 100; done\nexec %s "$@"\n' \
+  "$(command -v apt-get)" > "$work/shim/apt-get"
+chmod +x "$work/shim/apt-get"
+mkdir -p "$work/stale/apt/lists"
+echo stale > "$work/stale/apt/lists/old_Sources"
+if PATH=$work/shim:$PATH "$root/scripts/debian-source" --dsc-only "$name" "$revision" \
+     "$work/stale" > /dev/null 2>&1; then
+  fail "a failed update went unnoticed"
+fi
+[ ! -e "$work/stale/apt/sources.list.d/debian-src.sources" ] ||
+  fail "a failed update left its entry, which the next run would take as fetched"
+
 # The recorded hash against the archive, and a wrong one refused.
 recorded=$(awk -v f="$dsc_name" '$2 == f { print $1 }' "$root/scripts/debian-sources.sha256")
 [ -n "$recorded" ] || fail "no SHA-256 recorded for $dsc_name"
