@@ -1389,10 +1389,18 @@ TEST_F(ExportAnywhereTest, both_formats_go_into_a_folder_with_a_chinese_name_and
   app_->select_row(orders_, 0);
   ASSERT_TRUE(tab_to(kOrderList));
 
+  // Files come and go in TEMP only if libxlsxwriter found it; else it falls back to the current
+  // folder, and TEMP stays empty all the same.
+  const HANDLE temp_changes =
+      FindFirstChangeNotificationW(temp_.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(temp_changes, INVALID_HANDLE_VALUE);
   press({VK_CONTROL, 'S'});
   ASSERT_NE(save_as(*app_, proposed, workbook), nullptr);
   ASSERT_TRUE(wait_until([&] { return log_ends_with(exported(workbook)); }))
       << log() << utf8(app_->message_box(1s).text);
+  EXPECT_EQ(WaitForSingleObject(temp_changes, 2000), WAIT_OBJECT_0)
+      << "no temporary part was written in TEMP";
+  FindCloseChangeNotification(temp_changes);
   const std::map<std::string, std::string> parts = unzip(read_file(workbook));
   ASSERT_TRUE(parts.count("xl/worksheets/sheet1.xml") && parts.count("xl/sharedStrings.xml") &&
               parts.count("[Content_Types].xml"))

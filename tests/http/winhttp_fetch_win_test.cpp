@@ -361,9 +361,11 @@ TEST(winhttp_fetch, a_delivery_whose_connection_drops_after_sending_reaches_the_
   WinHttpCloseHandle(connection);
   WinHttpCloseHandle(session);
   EXPECT_FALSE(answered);
+  // When WinHttp reached nobody there is no connection to count.
+  const std::vector<int> used = server.request_connections();
   std::cout << "WinHttp, a request dropped on a reused connection: it reached the server "
             << arrivals("/stack?") << " time(s), connections used "
-            << server.request_connections().back() << "\n";
+            << (used.empty() ? 0 : used.back()) << "\n";
 
   // The routine: an exchange before, then the delivery, whose reply never comes.
   const std::size_t before = server.requests().size();

@@ -45,6 +45,55 @@ while read -r site suite entry; do
 done < <(apt-get indextargets --format '$(TARGET_OF) $(IDENTIFIER) $(ORIGIN) $(SITE) $(RELEASE) $(SOURCESENTRY)' |
          awk '$1 == "deb" && $2 == "Packages" && $3 == "Debian" { print $4, $5, $6 }' | sort -u)
 
+# Signed-By taken from the very entry, in both forms, where each entry names its own keyring:
+# a disabled stanza and a paragraph of comments come first, and the one-line entry has options.
+read -r site suite component < "$work/deb"
+mkdir -p "$work/forms/822" "$work/forms/one-line"
+cat > "$work/forms/822/fixture.sources" <<EOF
+# comments, then a paragraph of comments only
+
+# Types: deb
+
+Types: deb
+URIs: http://disabled.invalid/debian
+Suites: $suite
+Components: $component
+Enabled: no
+Signed-By: /disabled.gpg
+
+Types: deb
+URIs: $site
+Suites: $suite
+Components: $component
+Signed-By:
+ /fixture-822.gpg
+EOF
+cat > "$work/forms/one-line/fixture.list" <<EOF
+# deb [signed-by=/commented.gpg] $site $suite $component
+deb [ arch=amd64 signed-by=/fixture-list.gpg ] $site $suite $component
+EOF
+for form in 822:/fixture-822.gpg one-line:/fixture-list.gpg; do
+  got=$("$root/scripts/deb-src-sources" -o Dir::Etc::SourceList=/dev/null \
+          -o "Dir::Etc::SourceParts=$work/forms/${form%%:*}" | tr -s ' \n' '  ')
+  want="Types: deb-src URIs: $site Suites: $suite Components: $component Signed-By: ${form#*:} "
+  [ "$got" = "$want" ] || fail "${form%%:*} form: derived '$got', not '$want'"
+done
+
+# An update that fails keeps no entry, so that the next run updates again instead of reading
+# lists made for an earlier entry.
+mkdir -p "$work/shim"
+printf '#!/bin/sh\nfor a; do [ "$a" = update ] && exit 100; done\nexec %s "$@"\n' \
+  "$(command -v apt-get)" > "$work/shim/apt-get"
+chmod +x "$work/shim/apt-get"
+mkdir -p "$work/stale/apt/lists"
+echo stale > "$work/stale/apt/lists/old_Sources"
+if PATH=$work/shim:$PATH "$root/scripts/debian-source" --dsc-only "$name" "$revision" \
+     "$work/stale" > /dev/null 2>&1; then
+  fail "a failed update went unnoticed"
+fi
+[ ! -e "$work/stale/apt/sources.list.d/debian-src.sources" ] ||
+  fail "a failed update left its entry, which the next run would take as fetched"
+
 # The recorded hash against the archive, and a wrong one refused.
 recorded=$(awk -v f="$dsc_name" '$2 == f { print $1 }' "$root/scripts/debian-sources.sha256")
 [ -n "$recorded" ] || fail "no SHA-256 recorded for $dsc_name"
