@@ -71,7 +71,7 @@ void Jobs::end_retrieval(std::uint64_t ticket) {
     const std::lock_guard<std::mutex> hold(orders_lock_);
     // Only the retrieval that lists the day lets monitoring add again: an overtaken one that
     // never wrote leaves the later one's listing in place, and one that did hands it back.
-    if (listing_ticket_ == ticket) listing_ticket_ = 0;
+    if (listing_ && listing_ticket_ == ticket) listing_ = false;
   }
   ended(Job::retrieval);
 }

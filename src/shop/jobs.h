@@ -81,6 +81,7 @@ class Jobs {
   bool retrieval_write(std::uint64_t ticket, const Write& write) {
     const std::lock_guard<std::mutex> hold(orders_lock_);
     if (retrieval_ticket_.load() != ticket) return false;
+    listing_ = true;
     listing_ticket_ = ticket;
     write();
     return true;
@@ -94,7 +95,7 @@ class Jobs {
   template <class Add>
   bool monitoring_write(const Add& add) {
     const std::lock_guard<std::mutex> hold(orders_lock_);
-    if (listing_ticket_ != 0) return false;
+    if (listing_) return false;
     add();
     return true;
   }
@@ -134,7 +135,8 @@ class Jobs {
 
   std::atomic<std::uint64_t> retrieval_ticket_{0};
   std::mutex orders_lock_;            // order-list writes of retrieval and monitoring
-  std::uint64_t listing_ticket_ = 0;  // the retrieval that lists the day, 0 when none
+  bool listing_ = false;              // a retrieval lists the day:
+  std::uint64_t listing_ticket_ = 0;  // this one
 
   mutable std::mutex lock_;
   std::condition_variable delivery_path_done_;

@@ -232,52 +232,6 @@ TEST(winhttp_fetch, server_credentials_go_out_only_as_a_complete_pair) {
   EXPECT_EQ(header_value(requests.back(), "Authorization"), "<absent>");
 }
 
-int g_dispatched = 0;
-std::string g_nested_page;
-std::string g_nested_url;
-
-LRESULT CALLBACK nesting_proc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_APP) {
-    ++g_dispatched;
-    if (!g_nested_url.empty()) g_nested_page = winhttp_fetch(g_nested_url);
-    return 0;
-  }
-  return DefWindowProcW(window, message, w, l);
-}
-
-HWND make_window() {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = nesting_proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"winhttp_fetch_test";
-  RegisterClassW(&wc);
-  return CreateWindowW(L"winhttp_fetch_test", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                       wc.hInstance, nullptr);
-}
-
-TEST(winhttp_fetch, the_threads_window_messages_are_dispatched_and_may_nest_an_exchange) {
-  LoopbackServer server([](const ReceivedRequest& request) {
-    return ok(request.request_line.find("/inner") != std::string::npos ? "inner" : "outer");
-  });
-  HWND window = make_window();
-  ASSERT_NE(window, nullptr);
-  g_dispatched = 0;
-  g_nested_url = server.url("/inner");
-  PostMessageW(window, WM_APP, 0, 0);
-  const Outcome o = fetch(server.url("/outer"));
-  EXPECT_EQ(g_dispatched, 1);
-  EXPECT_EQ(g_nested_page, "inner");
-  EXPECT_EQ(o.page, "outer");
-  EXPECT_EQ(o.status, "200 OK");
-
-  // Failing exchanges let the windows breathe too.
-  g_nested_url.clear();
-  PostMessageW(window, WM_APP, 0, 0);
-  EXPECT_EQ(fetch("nonsense").status, kBadUrl);
-  EXPECT_EQ(g_dispatched, 2);
-  DestroyWindow(window);
-}
-
 // About 100 KB of header lines.
 std::string big_block() {
   std::string block;
