@@ -161,9 +161,6 @@ class NoList final : public ReportList {
 class ReportingWindow final : public MainWindow {
  public:
   explicit ReportingWindow(BulkReport& report) : report_(report) {}
-  std::string appkey_text() override { return {}; }
-  std::string secret_text() override { return {}; }
-  Date chosen_date() override { return {}; }
   void append_log(std::string_view text) override { report_.log(std::string(text)); }
   ReportList& order_list() override { return none_; }
   ReportList& delivery_list() override { return none_; }
