@@ -1937,5 +1937,71 @@ TEST_F(BulkTest, closing_the_main_window_mid_run_asks_and_the_program_ends_after
   EXPECT_LT(sent, 6);
 }
 
+TEST_F(BulkTest, confirm_is_held_during_a_bulk_run_and_start_during_a_delivery) {
+  const std::string ids[3] = {new_order(), new_order(), new_order()};
+  fetch_day(2031, 1, day_);
+  ASSERT_TRUE(wait_until(
+      [&] { return app_->row_count(orders_) == 3 && !app_->cell(orders_, 2, 7).empty(); }));
+  paste(pasted({{ids[0], "1", "SF1"}, {ids[1], "1", "SF2"}}));
+  HWND start_button = GetDlgItem(bulk_, kBulkStartButton);
+  sandbox("/sandbox/slow?ms=600");
+  start();
+  app_->select_row(orders_, 0);
+  click(control(kDeliverButton));
+  HWND express = app_->top_window(kExpressWindowClass);
+  ASSERT_NE(express, nullptr);
+  HWND confirm = GetDlgItem(express, kConfirmButton);
+  EXPECT_TRUE(wait_until([&] { return !IsWindowEnabled(confirm); }, 3s));
+  // 订单查询 goes on beside the run.
+  click(control(kFetchOrdersButton));
+  ASSERT_TRUE(wait_until([&] { return log().find(done_line(2, 0, 0)) != std::string::npos; }))
+      << log();
+  EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(confirm) != FALSE; }, 3s));
+  const std::string listed = u8str(u8"成功获取2031-1-") + std::to_string(day_);
+  ASSERT_TRUE(wait_until([&] { return occurrences(log(), listed) == 2; })) << log();
+
+  app_->choose_entry(GetDlgItem(express, kCourierCombo), 0);
+  // The day listed anew (without the orders shipped by then): the third order's row.
+  int third = -1;
+  ASSERT_TRUE(wait_until([&] {
+    for (int row = 0; row < app_->row_count(orders_); ++row)
+      if (utf8(app_->cell(orders_, row, 1)) == ids[2]) third = row;
+    return third != -1;
+  }));
+  app_->select_row(orders_, third);
+  click(confirm);
+  EXPECT_TRUE(wait_until([&] { return !IsWindowEnabled(start_button); }, 3s));
+  ASSERT_TRUE(wait_until([&] { return log_ends_with(u8str(u8"发货成功\r\n")); })) << log();
+  EXPECT_TRUE(wait_until([&] { return IsWindowEnabled(start_button) != FALSE; }, 3s));
+  EXPECT_EQ(record(), ids[0] + "|2\r\n" + ids[1] + "|2\r\n" + ids[2] + "|2\r\n");
+}
+
+TEST_F(BulkTest, the_end_of_the_session_mid_run_returns_once_the_request_out_is_recorded) {
+  std::vector<std::vector<std::string>> lines;
+  std::string ids[6];
+  for (std::string& id : ids) {
+    id = new_order();
+    lines.push_back({id, "1", "SF" + id});
+  }
+  paste(pasted(lines));
+  sandbox("/sandbox/slow?ms=500");
+  start();
+  ASSERT_TRUE(wait_until([&] { return !result(0).empty(); }));
+  EXPECT_EQ(send_message(main_, WM_QUERYENDSESSION, 0, 0, 5s), TRUE);
+  send_message(main_, WM_ENDSESSION, TRUE, 0, 20s);
+  // Windows ends the process right after the answer: every line must be there by then.
+  const std::string at_end = record();
+  int sent = 0;
+  for (const std::string& id : ids) {
+    const int times = times_sent(id);
+    EXPECT_LE(times, 1) << id;
+    EXPECT_EQ(static_cast<int>(occurrences(at_end, id + "|2\r\n")), times) << id;
+    sent += times;
+  }
+  EXPECT_GE(sent, 1);
+  EXPECT_LT(sent, 6);
+  app_.reset();
+}
+
 }  // namespace
 }  // namespace quillmere::testing
