@@ -20,8 +20,7 @@ constexpr std::size_t kRecordFileLimit = 64u << 20;
 constexpr std::chrono::milliseconds kRowSpacing{3 * 300};
 
 BulkRow view_of(const shop::BulkRow& row) {
-  return {std::to_string(row.line), row.order_id, row.courier, row.tracking, row.check,
-          row.result};
+  return {std::to_string(row.line), row.order_id, row.courier, row.tracking, row.check, row.result};
 }
 
 // The bytes of 发货记录.txt in the program's folder; none when it is missing or unreadable.
@@ -95,15 +94,13 @@ void BulkShipping::bulk_file_read(std::wstring_view, std::string bytes) {
   take_table(sheet::read_sheet_file(bytes));
 }
 
-void BulkShipping::bulk_text_pasted(std::string text) {
-  take_table(sheet::read_pasted_text(text));
-}
+void BulkShipping::bulk_text_pasted(std::string text) { take_table(sheet::read_pasted_text(text)); }
 
 void BulkShipping::take_table(const sheet::ReadResult& read) {
   if (!read.error.empty()) {
     const bool legacy = read.error == sheet::legacy_xls_message();
-    window_.show_message(read.error, legacy ? MB_OK | MB_ICONINFORMATION
-                                            : MB_OK | MB_ICONEXCLAMATION);
+    window_.show_message(read.error,
+                         legacy ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   const shop::BulkImport import = list_.add(read.table);
@@ -117,8 +114,8 @@ void BulkShipping::take_table(const sheet::ReadResult& read) {
 // Against what the record file and the two lists hold now, on the window's thread.
 void BulkShipping::check_rows() {
   const std::string recorded = record_file_bytes();
-  list_.check(shop::bulk_check_inputs(recorded, main_window_.delivery_list(),
-                                      main_window_.order_list()));
+  list_.check(
+      shop::bulk_check_inputs(recorded, main_window_.delivery_list(), main_window_.order_list()));
   show_rows();
 }
 
@@ -130,7 +127,8 @@ void BulkShipping::show_rows() {
 }
 
 void BulkShipping::show_row(std::size_t row) {
-  if (row < list_.rows().size()) window_.update_row(static_cast<int>(row), view_of(list_.rows()[row]));
+  if (row < list_.rows().size())
+    window_.update_row(static_cast<int>(row), view_of(list_.rows()[row]));
 }
 
 void BulkShipping::start_clicked() {
@@ -183,7 +181,8 @@ void BulkShipping::row_done(const shop::BulkRowDone& done) {
   window_.reveal_row(static_cast<int>(done.row));
   window_.set_progress(done.progress.done(), done.progress.total);
   window_.set_summary(done.progress_text);
-  if (done.shipped) shop::add_delivery_row(main_window_.delivery_list(), done.order_id, done.quantity);
+  if (done.shipped)
+    shop::add_delivery_row(main_window_.delivery_list(), done.order_id, done.quantity);
 }
 
 void BulkShipping::run_finished(const shop::BulkSummary& summary) {
