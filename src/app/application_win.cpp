@@ -6,6 +6,7 @@
 #include "app/bulk_window_win.h"
 #include "app/edge_text_win.h"
 #include "app/program_folder_win.h"
+#include "shop/bulk_texts.h"
 #include "shop/texts.h"
 #include "shop/workflows.h"
 #include "text/gbk_literal.h"
@@ -25,7 +26,9 @@ constexpr std::chrono::milliseconds kLongestDelivery = 4 * kExchangeMs;
 }  // namespace
 
 Application::Application()
-    : record_file_(program_directory() + L"/" + wide(shop::texts::kRecordFileName)) {}
+    : record_file_(program_directory() + L"/" + wide(shop::texts::kRecordFileName)),
+      bulk_(thread_, main_window_, express_window_, ports_, *this,
+            longest_bulk_row(kLongestDelivery)) {}
 
 bool Application::start(HINSTANCE instance) {
   instance_ = instance;
@@ -78,18 +81,28 @@ void Application::deliver_clicked() {
   if (allowed(shop::Button::deliver)) shop::on_deliver_button(main_window_);
 }
 
+void Application::bulk_shipping_clicked() { bulk_.open(main_window_.handle()); }
+
 void Application::day_changed(shop::Date day) { session_.set_monitored_day(day); }
 
 bool Application::allowed(shop::Button button) {
   return session_.jobs().decide(button) != shop::Effect::refused;
 }
 
-void Application::main_window_closing() { shop::on_main_window_closed(session_); }
+bool Application::main_window_may_close() { return bulk_.main_window_may_close(); }
+
+// A bulk run stops after the request that is out; closing then waits that out.
+void Application::main_window_closing() {
+  shop::on_main_window_closed(session_);
+  bulk_.stop_for_exit();
+  bulk_.close_window();
+}
 
 // Windows ends the session and will end the process once this returns: a delivery under way is
 // waited out first, so that its record line is written.
 void Application::session_ending() {
   shop::on_main_window_closed(session_);
+  bulk_.stop_for_exit();
   session_.jobs().wait_for_delivery_path(longest_wait_);
 }
 
@@ -110,7 +123,10 @@ void Application::confirm_clicked() {
   const bool out =
       shop::click_confirm(ports_, express_window_.choice(),
                           [self = shared_from_this()] { self->delivery_path_ended(); });
-  if (out) delivery_path_began(kDeliveryUnderWay, kLongestDelivery);
+  if (out) {
+    delivery_path_began(kDeliveryUnderWay, kLongestDelivery);
+    bulk_.follow_jobs();
+  }
 }
 
 void Application::delivery_path_began(std::string_view reason, std::chrono::milliseconds longest) {
@@ -126,6 +142,7 @@ void Application::delivery_path_ended() {
 
 void Application::settle_delivery_path() {
   if (!session_.jobs().delivery_path_out()) main_window_.block_shutdown({});
+  bulk_.follow_jobs();
 }
 
 }  // namespace quillmere::app

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/bulk_shipping_win.h"
 #include "app/express_window_win.h"
 #include "app/keeper_window_win.h"
 #include "app/main_window_win.h"
@@ -23,6 +24,7 @@ namespace quillmere::app {
 
 class Application final : public MainWindowEvents,
                           public ExpressWindowEvents,
+                          public DeliveryPath,
                           public shop::Threads,
                           public std::enable_shared_from_this<Application> {
  public:
@@ -36,6 +38,8 @@ class Application final : public MainWindowEvents,
   void start_monitoring_clicked() override;
   void stop_monitoring_clicked() override;
   void deliver_clicked() override;
+  void bulk_shipping_clicked() override;
+  bool main_window_may_close() override;
   void main_window_closing() override;
   void session_ending() override;
   void day_changed(shop::Date day) override;
@@ -52,10 +56,10 @@ class Application final : public MainWindowEvents,
   // On the window's thread, right after the job's Jobs::begin_delivery or begin_bulk_run said
   // yes: Windows is told `reason` (GBK: "正在发货，请稍候", "正在批量发货，请稍候") while the
   // job is out, and the end of the session, or closing, waits for it at most `longest`.
-  void delivery_path_began(std::string_view reason, std::chrono::milliseconds longest);
+  void delivery_path_began(std::string_view reason, std::chrono::milliseconds longest) override;
   // From the job's thread, once it has called Jobs::end_delivery or end_bulk_run: the reason
   // goes, and with the main window closed the program ends.
-  void delivery_path_ended();
+  void delivery_path_ended() override;
 
   // After the start-up loop: waits out a delivery still under way when no window was left to
   // keep (the hidden one could not be made), so that its outcome is recorded.
@@ -81,6 +85,7 @@ class Application final : public MainWindowEvents,
   KeeperWindow keeper_{session_.jobs()};
   shop::ShopPorts ports_{session_,     main_window_, express_window_, network_, pacing_,
                          record_file_, *this};
+  BulkShipping bulk_;
   // The delivery path's reason and longest wait, the window's thread's.
   std::string block_reason_;
   std::chrono::milliseconds longest_wait_{0};

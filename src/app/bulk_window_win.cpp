@@ -160,7 +160,7 @@ DWORD read_file_bytes(const std::wstring& path, std::size_t limit, std::string* 
 }
 
 // No owner: an ordinary top-level window of its own.
-BulkWindow::BulkWindow(const WindowThread& thread)
+BulkWindow::BulkWindow(WindowThread& thread)
     : WindowBase({kBulkWindowClass,
                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                   kDesignLeft,

@@ -180,6 +180,11 @@ void export_list(HWND owner, const ReportListView& list) {
   const std::string day = export_day(owner, orders);
   const std::string proposed = sheet::export_file_name(
       orders ? sheet::order_list_export_name() : sheet::delivery_list_export_name(), day);
+  export_table(owner, owner, table, proposed, day);
+}
+
+void export_table(HWND owner, HWND main_window, const sheet::ExportTable& table,
+                  const std::string& proposed, const std::string& day) {
   std::wstring target;
   int type = 1;
   if (!ask_for_file(owner, proposed, &target, &type)) return;
@@ -196,7 +201,7 @@ void export_list(HWND owner, const ReportListView& list) {
     MessageBoxW(owner, text.c_str(), wide(kCaption).c_str(), kWarningFlags);
     return;
   }
-  append_to_log(owner, sheet::exported_log_line(table.rows.size(), gbk(target)));
+  append_to_log(main_window, sheet::exported_log_line(table.rows.size(), gbk(target)));
 }
 
 }  // namespace quillmere::app

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/report_list_win.h"
+#include "sheet/list_export.h"
 
 namespace quillmere::app {
 
@@ -17,6 +18,12 @@ inline constexpr UINT kExportCommand = 0x100;
 // a message box. `owner` is the main window: its date picker names the orders' day and its log
 // gets the line of a written file.
 void export_list(HWND owner, const ReportListView& list);
+
+// Asks for a file, proposing the name `proposed` (GBK), and writes `table` there whole (`day`
+// names the workbook's day), or leaves the file as it was and says why in a message box over
+// `owner`. The line of a written file goes to the log of `main_window`.
+void export_table(HWND owner, HWND main_window, const sheet::ExportTable& table,
+                  const std::string& proposed, const std::string& day);
 
 // The file replaced in one step by `bytes`, or the system's error code (0 when written).
 // The target is untouched until the new content is whole on disk beside it.

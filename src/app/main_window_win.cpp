@@ -147,7 +147,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
       }
       break;
-    case WM_CLOSE: on_close(); return 0;
+    case WM_CLOSE:
+      if (events_ == nullptr || events_->main_window_may_close()) on_close();
+      return 0;
     // Nothing is lost by ending: a delivery under way is waited out at WM_ENDSESSION.
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:

@@ -34,6 +34,9 @@ class MainWindowEvents {
   virtual void deliver_clicked() = 0;
   // 批量发货: the bulk shipping window is wanted.
   virtual void bulk_shipping_clicked() {}
+  // The close box, Alt+F4 or 退出: false keeps the window open (the owner said no to stopping a
+  // job that asks first).
+  virtual bool main_window_may_close() { return true; }
   virtual void main_window_closing() = 0;
   // Windows ends the session: the process is ended once WM_ENDSESSION has been answered.
   virtual void session_ending() {}
@@ -61,6 +64,8 @@ class MainWindow final : public shop::MainWindow, private WindowBase {
   static bool register_class(HINSTANCE instance);
   // Creates and shows the window; null when that failed.
   HWND create(HINSTANCE instance, MainWindowEvents& events);
+
+  HWND handle() const { return window_; }
 
   // On the window's thread, at a click: what the controls hold now.
   LoginFields login_fields() const;

@@ -85,4 +85,12 @@ inline constexpr std::string_view kBulkDoneFailed = " 单，失败 "_gbk;
 inline constexpr std::string_view kBulkDoneSkipped = " 单，跳过 "_gbk;
 inline constexpr std::string_view kBulkDoneSuffix = " 单\r\n"_gbk;
 
+// The window and the program around a run.
+inline constexpr std::string_view kBulkUnderWay = "正在批量发货，请稍候"_gbk;
+inline constexpr std::string_view kStopAndClose = "正在批量发货，停止并关闭？"_gbk;
+inline constexpr std::string_view kNothingToSend =
+    "没有可发货的行：请先打开文件或粘贴，检查为“可发货”的行才会发送。"_gbk;
+// The name 导出未发货… proposes: "未发货 2026-12-10.xlsx".
+inline constexpr std::string_view kUnsentExportName = "未发货"_gbk;
+
 }  // namespace quillmere::shop::texts

@@ -121,12 +121,7 @@ void show_delivery_outcome(MainWindow& window, bool accepted, const std::string&
     return;
   }
   window.append_log(texts::kDeliverySucceeded);
-  ReportList& deliveries = window.delivery_list();
-  const int row = deliveries.insert_row();
-  deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
-  deliveries.set_cell(row, 1, order_id);
-  deliveries.set_cell(row, 2, order_second_cell);
-  deliveries.set_cell(row, 3, texts::kDeliveredCell);
+  add_delivery_row(window.delivery_list(), order_id, order_second_cell);
   // The delivery is done on the platform either way; a line the file did not take is told, so
   // that the owner can write it down before it is forgotten.
   report_record_failure(window, recorded);
@@ -375,6 +370,15 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
     show_delivery_outcome(window, accepted, order_id, second_cell, recorded);
     express.hold_confirm(session.jobs().decide(Button::confirm) == Effect::refused);
   });
+}
+
+void add_delivery_row(ReportList& deliveries, std::string_view order_id,
+                      std::string_view order_second_cell) {
+  const int row = deliveries.insert_row();
+  deliveries.set_cell(row, 0, std::to_string(deliveries.row_count()));
+  deliveries.set_cell(row, 1, order_id);
+  deliveries.set_cell(row, 2, order_second_cell);
+  deliveries.set_cell(row, 3, texts::kDeliveredCell);
 }
 
 void check_record_file(MainWindow& window, RecordFile& record_file) {

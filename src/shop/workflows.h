@@ -79,6 +79,12 @@ void on_confirm_delivery(Session& session, MainWindow& window, ExpressWindow& ex
                          Network& network, RecordFile& record_file, Pacing& pacing,
                          const Delivery& delivery);
 
+// A shipped order's row at the end of the delivery list, as 确定 and a bulk run both add it:
+// its number (the list's row count), the 订单号, the second cell of the record line (销量) and
+// 发货成功.
+void add_delivery_row(ReportList& deliveries, std::string_view order_id,
+                      std::string_view order_second_cell);
+
 // Start-up: a record file that exists but cannot be appended to is reported once, so that the
 // owner learns it before the first delivery. Nothing is written to the file.
 void check_record_file(MainWindow& window, RecordFile& record_file);

@@ -2,6 +2,7 @@
 
 #include "shop/couriers.h"
 #include "shop/texts.h"
+#include "shop/workflows.h"
 #include "shop_fixture.h"
 
 namespace quillmere::shop::testing {
@@ -74,6 +75,21 @@ TEST_F(DeliveryTest, two_deliveries_number_their_rows_and_lines) {
   EXPECT_EQ(window.deliveries.rows[1][0], "2");
   EXPECT_EQ(window.deliveries.rows[1][1], "9900");
   EXPECT_EQ(record_file.content, "7788|2\r\n9900|5\r\n");
+}
+
+// A bulk run adds its rows through the same routine: one numbering, the same cells.
+TEST_F(DeliveryTest, rows_of_a_bulk_run_and_of_confirm_share_one_numbering_and_form) {
+  add_delivery_row(window.deliveries, "5511", "3");
+  choose(21, "DHL1");
+  accept(build_delivery_request_with_courier("7788", "600", "DHL1", "tok"));
+  confirm();
+  add_delivery_row(window.deliveries, "5522", "1");
+  const std::vector<std::vector<std::string>> expected = {
+      {"1", "5511", "3", std::string(texts::kDeliveredCell)},
+      {"2", "7788", "2", std::string(texts::kDeliveredCell)},
+      {"3", "5522", "1", std::string(texts::kDeliveredCell)},
+  };
+  EXPECT_EQ(window.deliveries.rows, expected);
 }
 
 TEST_F(DeliveryTest, an_empty_tracking_box_asks_for_it_and_sends_nothing) {
