@@ -19,7 +19,7 @@ constexpr std::string_view kCaption = "批量发货"_gbk;
 // Opens with a client area of about 800 x 440; the list takes what the window gains or loses.
 constexpr int kDesignLeft = 90, kDesignTop = 90, kOuterWidth = 816, kOuterHeight = 479;
 // The smallest client area: the row of buttons, a few rows of the list, the bar and the summary.
-constexpr shop::Size kSmallest{424, 200};
+constexpr app::Size kSmallest{424, 200};
 // Where it opens from the main window's top left corner, at the main window's scale.
 constexpr int kBesideMain = 40;
 
@@ -242,7 +242,7 @@ void BulkWindow::create_controls() {
 void BulkWindow::lay_out() {
   RECT client{};
   if (list_.handle() == nullptr || IsIconic(window_) || !GetClientRect(window_, &client)) return;
-  const auto at = [this](int pixels) { return shop::scale_to_dpi(pixels, dpi_); };
+  const auto at = [this](int pixels) { return app::scale_to_dpi(pixels, dpi_); };
   const int left = at(kMargin);
   const int width = std::max(static_cast<int>(client.right) - at(kMargin) - left, 0);
   const int summary_top = static_cast<int>(client.bottom) - at(kMargin + kSummaryHeight);
@@ -265,8 +265,8 @@ void BulkWindow::on_min_max_info(MINMAXINFO& info) const {
     return;
   const int frame_width = (outer.right - outer.left) - client.right;
   const int frame_height = (outer.bottom - outer.top) - client.bottom;
-  info.ptMinTrackSize.x = shop::scale_to_dpi(kSmallest.width, dpi_) + frame_width;
-  info.ptMinTrackSize.y = shop::scale_to_dpi(kSmallest.height, dpi_) + frame_height;
+  info.ptMinTrackSize.x = app::scale_to_dpi(kSmallest.width, dpi_) + frame_width;
+  info.ptMinTrackSize.y = app::scale_to_dpi(kSmallest.height, dpi_) + frame_height;
 }
 
 void BulkWindow::place_beside(HWND main_window) {
@@ -274,7 +274,7 @@ void BulkWindow::place_beside(HWND main_window) {
   if (main_window == nullptr || !GetWindowRect(main_window, &main_rect) ||
       !GetWindowRect(window_, &own_rect))
     return;
-  const int offset = shop::scale_to_dpi(kBesideMain, window_dpi(main_window));
+  const int offset = app::scale_to_dpi(kBesideMain, window_dpi(main_window));
   SetWindowPos(window_, nullptr, main_rect.left + offset, main_rect.top + offset, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -333,7 +333,7 @@ bool BulkWindow::translate_keys(MSG& message) {
     return true;
   }
   if (is_control_chord(message, 'C') && message.hwnd == list_.handle()) {
-    copy_from_list(window_, list_, shop::CopyScope::row);
+    copy_from_list(window_, list_, app::CopyScope::row);
     return true;
   }
   return IsDialogMessageW(window_, &message) != FALSE;

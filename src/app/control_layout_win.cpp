@@ -9,7 +9,7 @@ namespace {
 // Where a layout row puts its control in the parent's client area at `dpi`: the container's
 // offset and the control's own, each scaled as the figure it is.
 RECT placed(const ControlLayout& layout, int dpi) {
-  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
+  const auto at = [dpi](int pixels) { return app::scale_to_dpi(pixels, dpi); };
   const int left = at(layout.container_left) + at(layout.left);
   const int top = at(layout.container_top) + at(layout.top);
   return {left, top, left + at(layout.width), top + at(layout.height)};

@@ -24,7 +24,7 @@ struct ControlLayout {
 
 // Figures of the layout are pixels at 96 DPI; the control is placed at `dpi`.
 HWND create_control(HWND parent, const ControlLayout& layout, HFONT font,
-                    int dpi = shop::kDesignDpi);
+                    int dpi = app::kDesignDpi);
 
 // The screen scale changed: every control of `layout` moves to its place at `dpi` and takes
 // the font that `font_for` gives for its id.

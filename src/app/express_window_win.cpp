@@ -20,7 +20,7 @@ constexpr std::string_view kCaption = "快递发货"_gbk;
 constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 307, kOuterHeight = 132;
 constexpr int kBelowMainTop = 150;
 // The frame's right and bottom edges.
-constexpr shop::Size kContent{296, 96};
+constexpr app::Size kContent{296, 96};
 
 constexpr int kFrameLeft = 8, kFrameTop = 8;
 constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_CENTERIMAGE;
@@ -128,7 +128,7 @@ void ExpressWindow::create_controls() {
 void ExpressWindow::place_below(HWND main_window) {
   RECT main_rect{}, own_rect{};
   if (!GetWindowRect(main_window, &main_rect) || !GetWindowRect(window_, &own_rect)) return;
-  const int below = shop::scale_to_dpi(kBelowMainTop, window_dpi(main_window));
+  const int below = app::scale_to_dpi(kBelowMainTop, window_dpi(main_window));
   const int top = static_cast<int>(std::lround(static_cast<double>(main_rect.top) + below));
   SetWindowPos(window_, nullptr, own_rect.left, top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -38,13 +38,13 @@ bool font_installed(const wchar_t* face) {
 }  // namespace
 
 HFONT create_tab_caption_font(int dpi) {
-  return create_font(L"SimSun", shop::scale_to_dpi(12, dpi));
+  return create_font(L"SimSun", app::scale_to_dpi(12, dpi));
 }
 
 HFONT create_control_font(int dpi) {
   static constexpr std::array kFaces = {L"SimSun", L"Microsoft YaHei", L"NSimSun",
                                         L"WenQuanYi Micro Hei", L"Noto Sans CJK SC"};
-  const int height = shop::scale_to_dpi(12, dpi);
+  const int height = app::scale_to_dpi(12, dpi);
   for (const wchar_t* face : kFaces) {
     if (font_installed(face)) return create_font(face, height);
   }

@@ -11,10 +11,10 @@ namespace quillmere::app {
 using FontHolder = Owned<HFONT, DeleteObject>;
 
 // "SimSun", 12 pixels (at 96 DPI), weight 400, GB2312: the tab captions' font.
-HFONT create_tab_caption_font(int dpi = shop::kDesignDpi);
+HFONT create_tab_caption_font(int dpi = app::kDesignDpi);
 // A font with Chinese glyphs for every other control, 12 pixels at 96 DPI: the first installed
 // of the faces the shop owner's Windows is likely to have; the font mapper picks a GB2312 face
 // otherwise.
-HFONT create_control_font(int dpi = shop::kDesignDpi);
+HFONT create_control_font(int dpi = app::kDesignDpi);
 
 }  // namespace quillmere::app

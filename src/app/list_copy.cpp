@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace quillmere::shop {
+namespace quillmere::app {
 namespace {
 
 std::string flattened(std::string_view cell) {
@@ -103,4 +103,4 @@ std::string html_clipboard_text(const CopiedCells& cells) {
   return out;
 }
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace quillmere::shop {
+namespace quillmere::app {
 
 enum class CopyScope {
   order_id,  // 复制订单号: the selected row's 订单号 cell
@@ -35,4 +35,4 @@ std::string plain_text(const CopiedCells& cells);
 // Cells in UTF-8; the result is UTF-8.
 std::string html_clipboard_text(const CopiedCells& cells);
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

@@ -14,7 +14,7 @@ namespace quillmere::app {
 namespace {
 
 // The menu's command ids: the scope plus one, as TrackPopupMenu gives 0 for no choice.
-constexpr UINT command_of(shop::CopyScope scope) { return static_cast<UINT>(scope) + 1; }
+constexpr UINT command_of(app::CopyScope scope) { return static_cast<UINT>(scope) + 1; }
 
 std::vector<std::string> utf8_cells(const std::vector<std::wstring>& cells) {
   std::vector<std::string> out;
@@ -77,18 +77,18 @@ POINT keyboard_menu_point(HWND list) {
 
 }  // namespace
 
-void copy_from_list(HWND owner, const ReportListView& list, shop::CopyScope scope) {
+void copy_from_list(HWND owner, const ReportListView& list, app::CopyScope scope) {
   std::vector<std::vector<std::string>> rows;
   for (const std::vector<std::wstring>& row : list.rows_on_window_thread())
     rows.push_back(utf8_cells(row));
-  const shop::CopiedCells cells =
-      shop::cells_to_copy(scope, utf8_cells(list.titles_on_window_thread()), rows,
-                          ListView_GetNextItem(list.handle(), -1, LVNI_SELECTED));
+  const app::CopiedCells cells =
+      app::cells_to_copy(scope, utf8_cells(list.titles_on_window_thread()), rows,
+                         ListView_GetNextItem(list.handle(), -1, LVNI_SELECTED));
   if (cells.rows.empty() || !open_clipboard(owner)) return;
   EmptyClipboard();
-  const std::wstring text = wstring_from(shop::plain_text(cells), kCodePageUtf8);
+  const std::wstring text = wstring_from(app::plain_text(cells), kCodePageUtf8);
   set_clipboard_block(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  const std::string html = shop::html_clipboard_text(cells);
+  const std::string html = app::html_clipboard_text(cells);
   if (const UINT html_format = RegisterClipboardFormatW(L"HTML Format"))
     set_clipboard_block(html_format, html.c_str(), html.size() + 1);
   CloseClipboard();
@@ -106,19 +106,19 @@ void open_copy_menu(HWND owner, const ReportListView& list, POINT screen_point) 
   if (menu == nullptr) return;
   const UINT row_items =
       ListView_GetNextItem(list_view, -1, LVNI_SELECTED) >= 0 ? MF_ENABLED : MF_GRAYED;
-  AppendMenuW(menu, MF_STRING | row_items, command_of(shop::CopyScope::order_id),
+  AppendMenuW(menu, MF_STRING | row_items, command_of(app::CopyScope::order_id),
               wide("复制订单号"_gbk).c_str());
-  AppendMenuW(menu, MF_STRING | row_items, command_of(shop::CopyScope::row),
+  AppendMenuW(menu, MF_STRING | row_items, command_of(app::CopyScope::row),
               wide("复制整行"_gbk).c_str());
-  AppendMenuW(menu, MF_STRING, command_of(shop::CopyScope::all), wide("复制全部"_gbk).c_str());
+  AppendMenuW(menu, MF_STRING, command_of(app::CopyScope::all), wide("复制全部"_gbk).c_str());
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_STRING, kExportCommand, wide("导出…"_gbk).c_str());
   const UINT chosen =
       static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
                                        screen_point.x, screen_point.y, 0, owner, nullptr));
   DestroyMenu(menu);
-  for (shop::CopyScope scope :
-       {shop::CopyScope::order_id, shop::CopyScope::row, shop::CopyScope::all}) {
+  for (app::CopyScope scope :
+       {app::CopyScope::order_id, app::CopyScope::row, app::CopyScope::all}) {
     if (chosen == command_of(scope)) copy_from_list(owner, list, scope);
   }
   if (chosen == kExportCommand) export_list(owner, list);

@@ -10,7 +10,7 @@ namespace quillmere::app {
 
 // Puts the list's cells of `scope` on the clipboard as Unicode text and as "HTML Format";
 // nothing when the scope finds no cells or the clipboard cannot be had.
-void copy_from_list(HWND owner, const ReportListView& list, shop::CopyScope scope);
+void copy_from_list(HWND owner, const ReportListView& list, app::CopyScope scope);
 
 // The menu of a right-click or of the menu key on the list. `screen_point` is where the mouse
 // was, or (-1, -1) from the keyboard; a right-click selects the row under it first.

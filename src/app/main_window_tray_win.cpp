@@ -38,7 +38,7 @@ std::wstring MainWindow::monitoring_tip_text() {
   shop::Date date;
   if (DateTime_GetSystemtime(date_picker_, &chosen) == GDT_VALID)
     date = {chosen.wYear, chosen.wMonth, chosen.wDay};
-  return wide(shop::monitoring_tip(shop::order_date_text(date)));
+  return wide(app::monitoring_tip(shop::order_date_text(date)));
 }
 
 void MainWindow::update_monitoring_tip() {
@@ -48,7 +48,7 @@ void MainWindow::update_monitoring_tip() {
 // Where the flash and the sound go, the notice goes too; in front the new rows are in view.
 void MainWindow::announce_new_orders(const std::vector<shop::AddedOrder>& orders) {
   if (orders.empty()) return;
-  const shop::Notice notice = shop::new_order_notice(orders);
+  const app::Notice notice = app::new_order_notice(orders);
   thread_.post([this, title = wide(notice.title), text = wide(notice.text),
                 first = orders.front().order_id] {
     HWND front = attention_.foreground_window();

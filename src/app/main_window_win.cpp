@@ -21,7 +21,7 @@ namespace {
 constexpr std::string_view kCaption = "Quillmere";
 constexpr int kDesignLeft = 50, kDesignTop = 50, kOuterWidth = 677, kOuterHeight = 573;
 // The right edge of the tab control and the bottom of the log frame.
-constexpr shop::Size kContent{648, 544};
+constexpr app::Size kContent{648, 544};
 
 // Containers' offsets in the client area.
 constexpr int kLoginFrameLeft = 8, kLoginFrameTop = 8;
@@ -334,7 +334,7 @@ bool MainWindow::translate_keys(MSG& message) {
   }
   if (is_control_chord(message, 'C')) {
     if (const ReportListView* list = list_of(message.hwnd)) {
-      copy_from_list(window_, *list, shop::CopyScope::row);
+      copy_from_list(window_, *list, app::CopyScope::row);
       return true;
     }
   }

@@ -6,7 +6,7 @@
 #include "text/gbk.h"
 #include "text/gbk_literal.h"
 
-namespace quillmere::shop {
+namespace quillmere::app {
 namespace {
 
 constexpr std::string_view kTipPrefix = "Quillmere 监控中 "_gbk;
@@ -78,7 +78,7 @@ std::string monitoring_tip(std::string_view order_date) {
   return std::string(cut_to_units(tip, kTipUnits));
 }
 
-Notice new_order_notice(const std::vector<AddedOrder>& orders) {
+Notice new_order_notice(const std::vector<shop::AddedOrder>& orders) {
   Notice notice{std::string(cut_to_units(kNoticeTitle, kNoticeTitleUnits)), {}};
   const std::size_t named = std::min(orders.size(), kNoticeOrderLines);
 
@@ -115,4 +115,4 @@ Notice new_order_notice(const std::vector<AddedOrder>& orders) {
   return notice;
 }
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

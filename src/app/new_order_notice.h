@@ -14,7 +14,7 @@
 
 #include "shop/ports.h"
 
-namespace quillmere::shop {
+namespace quillmere::app {
 
 // The most UTF-16 units each text may hold, without the closing zero.
 inline constexpr std::size_t kTipUnits = 127;
@@ -41,6 +41,6 @@ struct Notice {
 // the orders) when there are more. Tabs and line breaks inside a name or a quantity become
 // spaces, so that every order keeps one line. Names too long for the limit share what is left
 // of it and end in "…"; every line that has room is kept.
-Notice new_order_notice(const std::vector<AddedOrder>& orders);
+Notice new_order_notice(const std::vector<shop::AddedOrder>& orders);
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

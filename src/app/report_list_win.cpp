@@ -13,7 +13,7 @@ void ReportListView::add_column(const ListColumn& column, int dpi) {
   LVCOLUMNW column_info{};
   column_info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column_info.pszText = title.data();
-  column_info.cx = shop::scale_to_dpi(column.width, dpi);
+  column_info.cx = app::scale_to_dpi(column.width, dpi);
   column_info.iSubItem = column_count();
   if (ListView_InsertColumn(list_view_, column_info.iSubItem, &column_info) >= 0)
     design_widths_.push_back(column.width);
@@ -26,8 +26,8 @@ void ReportListView::rescale_columns(int old_dpi, int new_dpi) {
     const int width = ListView_GetColumnWidth(list_view_, column);
     // Scaling the scaled width again would drift by a pixel at every move.
     ListView_SetColumnWidth(list_view_, column,
-                            width == shop::scale_to_dpi(design, old_dpi)
-                                ? shop::scale_to_dpi(design, new_dpi)
+                            width == app::scale_to_dpi(design, old_dpi)
+                                ? app::scale_to_dpi(design, new_dpi)
                                 : MulDiv(width, new_dpi, old_dpi));
   }
 }

@@ -26,7 +26,7 @@ class ReportListView final : public shop::ReportList {
 
   // On the window's thread, once the control exists.
   void attach(HWND list_view) { list_view_ = list_view; }
-  void add_column(const ListColumn& column, int dpi = shop::kDesignDpi);
+  void add_column(const ListColumn& column, int dpi = app::kDesignDpi);
   // The screen scale changed: a column at its design width takes the design width at the new
   // scale; one the owner dragged keeps its share of the list.
   void rescale_columns(int old_dpi, int new_dpi);

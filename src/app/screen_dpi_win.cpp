@@ -24,16 +24,16 @@ Function user32_function(const char* name) {
 
 int system_dpi() {
   HDC screen = GetDC(nullptr);
-  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : shop::kDesignDpi;
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : app::kDesignDpi;
   if (screen != nullptr) ReleaseDC(nullptr, screen);
-  return shop::usable_dpi(dpi);
+  return app::usable_dpi(dpi);
 }
 
 int window_dpi(HWND window) {
   static const auto get_dpi_for_window =
       user32_function<GetDpiForWindowFunction>("GetDpiForWindow");
   if (get_dpi_for_window != nullptr)
-    return shop::usable_dpi(static_cast<int>(get_dpi_for_window(window)));
+    return app::usable_dpi(static_cast<int>(get_dpi_for_window(window)));
   return system_dpi();
 }
 
@@ -55,33 +55,32 @@ bool follows_screen_scale_changes() {
 
 namespace {
 
-shop::Size outer_size(HWND window) {
+app::Size outer_size(HWND window) {
   RECT outer{};
   GetWindowRect(window, &outer);
   return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
-void resize(HWND window, shop::Size size) {
+void resize(HWND window, app::Size size) {
   SetWindowPos(window, nullptr, 0, 0, size.width, size.height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
 
-void size_window(HWND window, shop::Size outer, int dpi) {
-  const shop::Size wanted{shop::scale_to_dpi(outer.width, dpi),
-                          shop::scale_to_dpi(outer.height, dpi)};
+void size_window(HWND window, app::Size outer, int dpi) {
+  const app::Size wanted{app::scale_to_dpi(outer.width, dpi), app::scale_to_dpi(outer.height, dpi)};
   if (outer_size(window) != wanted) resize(window, wanted);
 }
 
-void grow_to_hold_content(HWND window, shop::Size content, int dpi) {
+void grow_to_hold_content(HWND window, app::Size content, int dpi) {
   RECT client{};
   // A minimised window has no client area to measure.
   if (IsIconic(window) || !GetClientRect(window, &client)) return;
-  const shop::Size now = outer_size(window);
-  const shop::Size grown = shop::grow_to_hold(
+  const app::Size now = outer_size(window);
+  const app::Size grown = app::grow_to_hold(
       now, {client.right - client.left, client.bottom - client.top},
-      {shop::scale_to_dpi(content.width, dpi), shop::scale_to_dpi(content.height, dpi)});
+      {app::scale_to_dpi(content.width, dpi), app::scale_to_dpi(content.height, dpi)});
   if (grown != now) resize(window, grown);
 }
 

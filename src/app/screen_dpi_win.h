@@ -23,11 +23,11 @@ int system_metric_for_dpi(int index, int dpi);
 bool follows_screen_scale_changes();
 
 // Gives `window` the outer size `outer` (96-DPI figures) at `dpi`; nothing when it has it.
-void size_window(HWND window, shop::Size outer, int dpi);
+void size_window(HWND window, app::Size outer, int dpi);
 // Grows `window` by what its client area lacks of `content` (the right and bottom edges of its
 // controls, 96-DPI figures) at `dpi`: a frame larger than the design's must not cut the lowest
 // controls off. A frame that fits leaves the outer size as it is.
-void grow_to_hold_content(HWND window, shop::Size content, int dpi);
+void grow_to_hold_content(HWND window, app::Size content, int dpi);
 // Takes the rectangle that WM_DPICHANGED suggests (its lParam).
 void take_suggested_rect(HWND window, LPARAM suggested);
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace quillmere::shop {
+namespace quillmere::app {
 
 int scale_to_dpi(int pixels, int dpi) {
   const std::int64_t product = static_cast<std::int64_t>(pixels) * dpi;
@@ -21,4 +21,4 @@ Size grow_to_hold(Size outer, Size client, Size needed) {
   return outer;
 }
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

@@ -3,7 +3,7 @@
 // pixels at the window's DPI. Kept apart from the window code so that the rounding and the
 // growth rule are tested natively.
 
-namespace quillmere::shop {
+namespace quillmere::app {
 
 inline constexpr int kDesignDpi = 96;
 
@@ -24,4 +24,4 @@ struct Size {
 // as `client` falls short there, and by nothing where it does not.
 Size grow_to_hold(Size outer, Size client, Size needed);
 
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

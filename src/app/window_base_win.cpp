@@ -21,7 +21,7 @@ bool WindowBase::register_window_class(HINSTANCE instance, const wchar_t* window
 HWND WindowBase::create_window(HINSTANCE instance, std::string_view caption) {
   // The window's own DPI is known once it is on a screen; until then the system's stands in.
   const int dpi = system_dpi();
-  const auto at = [dpi](int pixels) { return shop::scale_to_dpi(pixels, dpi); };
+  const auto at = [dpi](int pixels) { return app::scale_to_dpi(pixels, dpi); };
   HWND window = CreateWindowExW(0, design_.window_class, wide(caption).c_str(), design_.style,
                                 at(design_.left), at(design_.top), at(design_.outer.width),
                                 at(design_.outer.height), nullptr, nullptr, instance,
@@ -53,7 +53,7 @@ LRESULT CALLBACK WindowBase::procedure(HWND window, UINT message, WPARAM w, LPAR
 // Moved to a screen of another scale: everything is laid out and lettered anew for it.
 void WindowBase::on_dpi_changed(int dpi, LPARAM suggested) {
   const int old_dpi = dpi_;
-  dpi_ = shop::usable_dpi(dpi);
+  dpi_ = app::usable_dpi(dpi);
   take_suggested_rect(window_, suggested);
   rescale(old_dpi);
   grow_to_hold_content(window_, design_.content, dpi_);

@@ -23,8 +23,8 @@ class WindowBase {
     const wchar_t* window_class;
     DWORD style;
     int left, top;
-    shop::Size outer;
-    shop::Size content;
+    app::Size outer;
+    app::Size content;
   };
 
   explicit WindowBase(const Design& design) : design_(design) {}
@@ -43,7 +43,7 @@ class WindowBase {
   virtual void rescale(int old_dpi) = 0;
 
   HWND window_ = nullptr;
-  int dpi_ = shop::kDesignDpi;
+  int dpi_ = app::kDesignDpi;
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);

@@ -469,10 +469,10 @@ TEST(window_icons, both_window_classes_show_the_programs_icon_in_caption_and_tas
 
 int expected_dpi() {
   const char* wanted = std::getenv("QUILLMERE_EXPECT_DPI");
-  return wanted != nullptr ? std::atoi(wanted) : shop::kDesignDpi;
+  return wanted != nullptr ? std::atoi(wanted) : app::kDesignDpi;
 }
 
-int at(int pixels, int dpi) { return shop::scale_to_dpi(pixels, dpi); }
+int at(int pixels, int dpi) { return app::scale_to_dpi(pixels, dpi); }
 
 using quillmere::testing::kExpressPlaced;
 using quillmere::testing::kMainPlaced;
@@ -646,7 +646,7 @@ class ScaledWindows : public ::testing::Test {
   MainWindow main_window_{thread_, express_window_};
   NoEvents events_;
   HWND main_ = nullptr;
-  int dpi_ = shop::kDesignDpi;
+  int dpi_ = app::kDesignDpi;
 };
 
 TEST_F(ScaledWindows, the_main_window_is_laid_out_lettered_and_sized_for_the_screen_scale) {
@@ -719,8 +719,7 @@ TEST_F(ScaledWindows, a_change_of_screen_scale_lays_both_windows_out_anew) {
 TEST(screen_scale, the_portable_rounding_is_windows_muldiv) {
   for (int dpi : {72, 96, 120, 144, 168, 192, 240, 288}) {
     for (int pixels = -700; pixels <= 1400; ++pixels)
-      ASSERT_EQ(shop::scale_to_dpi(pixels, dpi), MulDiv(pixels, dpi, 96))
-          << pixels << " at " << dpi;
+      ASSERT_EQ(app::scale_to_dpi(pixels, dpi), MulDiv(pixels, dpi, 96)) << pixels << " at " << dpi;
   }
 }
 

@@ -33,7 +33,7 @@ namespace {
 using namespace std::chrono_literals;
 using quillmere::testing::gbk;
 
-int at(int pixels, int dpi) { return shop::scale_to_dpi(pixels, dpi); }
+int at(int pixels, int dpi) { return app::scale_to_dpi(pixels, dpi); }
 
 // This thread's messages as the program's loop takes them: keys to the dialog manager first.
 void pump_for(std::chrono::milliseconds span) {
@@ -223,7 +223,7 @@ class BulkWindowAtScale : public ::testing::Test {
     bulk_ = window_.window_handle();
     ASSERT_NE(bulk_, nullptr);
     const char* wanted = std::getenv("QUILLMERE_EXPECT_DPI");
-    dpi_ = wanted != nullptr ? std::atoi(wanted) : shop::kDesignDpi;
+    dpi_ = wanted != nullptr ? std::atoi(wanted) : app::kDesignDpi;
     ASSERT_EQ(window_dpi(bulk_), dpi_) << "the prefix's LogPixels did not reach the window";
     pump_for(50ms);
   }
@@ -250,7 +250,7 @@ class BulkWindowAtScale : public ::testing::Test {
   RecordingEvents events_;
   BulkWindow window_{thread_};
   HWND bulk_ = nullptr;
-  int dpi_ = shop::kDesignDpi;
+  int dpi_ = app::kDesignDpi;
 };
 
 TEST_F(BulkWindowAtScale, opens_once_comes_to_the_front_again_and_shows_what_it_was_given_closed) {

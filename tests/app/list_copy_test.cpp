@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace quillmere::shop {
+namespace quillmere::app {
 namespace {
 
 const std::vector<std::string> kTitles = {"ID", "order", "qty"};
@@ -89,4 +89,4 @@ TEST(list_copy, html_cells_are_marked_as_text_and_escaped) {
 }
 
 }  // namespace
-}  // namespace quillmere::shop
+}  // namespace quillmere::app

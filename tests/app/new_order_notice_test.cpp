@@ -8,12 +8,12 @@
 
 #include "test_support.h"
 
-namespace quillmere::shop::testing {
+namespace quillmere::app::testing {
 namespace {
 
 using quillmere::testing::gbk;
 
-AddedOrder added(std::u8string_view name, std::string quantity = "1") {
+shop::AddedOrder added(std::u8string_view name, std::string quantity = "1") {
   return {"id", gbk(name), std::move(quantity)};
 }
 
@@ -37,11 +37,11 @@ TEST(new_order_notice, names_up_to_three_orders_a_line_then_the_number_of_all) {
   EXPECT_EQ(one.title, gbk(u8"新订单"));
   EXPECT_EQ(one.text, gbk(u8"手工皂 × 2"));
 
-  const std::vector<AddedOrder> three = {added(u8"手工皂", "2"), added(u8"香薰", "1"),
-                                         added(u8"礼盒", "10")};
+  const std::vector<shop::AddedOrder> three = {added(u8"手工皂", "2"), added(u8"香薰", "1"),
+                                               added(u8"礼盒", "10")};
   EXPECT_EQ(new_order_notice(three).text, gbk(u8"手工皂 × 2\n香薰 × 1\n礼盒 × 10"));
 
-  std::vector<AddedOrder> five = three;
+  std::vector<shop::AddedOrder> five = three;
   five.push_back(added(u8"不显示"));
   five.push_back(added(u8"也不显示"));
   EXPECT_EQ(new_order_notice(five).text, gbk(u8"手工皂 × 2\n香薰 × 1\n礼盒 × 10\n等 5 单"));
@@ -58,8 +58,8 @@ TEST(new_order_notice, long_names_share_the_limit_and_every_line_stays) {
   const std::u8string long_name(300, u8'x');
   std::u8string chinese;
   for (int i = 0; i < 200; ++i) chinese += u8"皂";
-  const std::vector<AddedOrder> orders = {added(long_name), added(u8"短名", "2"),
-                                          added(chinese, "5"), added(u8"第四")};
+  const std::vector<shop::AddedOrder> orders = {added(long_name), added(u8"短名", "2"),
+                                                added(chinese, "5"), added(u8"第四")};
   const Notice notice = new_order_notice(orders);
   EXPECT_EQ(utf16_units(notice.text), kNoticeTextUnits) << "the room is used to the last unit";
   EXPECT_TRUE(whole_characters(notice.text));
@@ -109,4 +109,4 @@ TEST(monitoring_tip, names_the_program_and_the_watched_day_within_its_limit) {
 }
 
 }  // namespace
-}  // namespace quillmere::shop::testing
+}  // namespace quillmere::app::testing

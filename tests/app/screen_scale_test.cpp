@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace quillmere::shop {
+namespace quillmere::app {
 namespace {
 
 TEST(scale_to_dpi, every_figure_stays_itself_at_96_and_rounds_half_away_from_zero_elsewhere) {
@@ -43,4 +43,4 @@ TEST(grow_to_hold, grows_by_the_shortfall_only_and_never_shrinks) {
 }
 
 }  // namespace
-}  // namespace quillmere::shop
+}  // namespace quillmere::app
