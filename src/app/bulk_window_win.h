@@ -45,7 +45,7 @@ class BulkWindowEvents {
 
 class BulkWindow final : private WindowBase {
  public:
-  explicit BulkWindow(const WindowThread& thread);
+  explicit BulkWindow(WindowThread& thread);
   BulkWindow(const BulkWindow&) = delete;
   BulkWindow& operator=(const BulkWindow&) = delete;
   ~BulkWindow();
