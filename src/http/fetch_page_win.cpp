@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -73,27 +74,51 @@ void set_timeouts(HINTERNET internet) {
 // then finds it in the system's cache. False when the lookup had not ended after a stage's time:
 // the exchange then fails as a silent platform's does. A name not found is left for WinInet to
 // fail on, as before.
+//
+// A lookup still hanging is waited on again rather than joined by another thread: monitoring asks
+// every few seconds, and a thread per exchange against a resolver that never answers would pile
+// up until the process has no room for more.
+struct NameLookup {
+  std::mutex lock;
+  std::condition_variable ended;
+  bool done = false;
+};
+
 bool name_lookup_ends_in_time(const std::string& host) {
-  struct Lookup {
-    std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
-  };
-  auto lookup = std::make_shared<Lookup>();
-  try {
-    std::thread([lookup, host] {
-      WSADATA data;
-      if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, nullptr, &found) == 0) freeaddrinfo(found);
-        WSACleanup();
+  static std::mutex pending_lock;
+  static std::map<std::string, std::shared_ptr<NameLookup>>* pending =
+      new std::map<std::string,
+                   std::shared_ptr<NameLookup>>;  // never destroyed: threads outlive exit
+  std::shared_ptr<NameLookup> lookup;
+  {
+    const std::lock_guard<std::mutex> hold(pending_lock);
+    auto& slot = (*pending)[host];
+    if (slot) {
+      lookup = slot;
+    } else {
+      lookup = std::make_shared<NameLookup>();
+      try {
+        std::thread([lookup, host] {
+          WSADATA data;
+          if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
+            addrinfo* found = nullptr;
+            if (getaddrinfo(host.c_str(), nullptr, nullptr, &found) == 0) freeaddrinfo(found);
+            WSACleanup();
+          }
+          {
+            const std::lock_guard<std::mutex> hold_pending(pending_lock);
+            pending->erase(host);
+          }
+          const std::lock_guard<std::mutex> hold(lookup->lock);
+          lookup->done = true;
+          lookup->ended.notify_all();
+        }).detach();
+      } catch (const std::system_error&) {
+        pending->erase(host);
+        return true;  // no thread to spare: WinInet looks the name up itself
       }
-      const std::lock_guard<std::mutex> hold(lookup->lock);
-      lookup->done = true;
-      lookup->ended.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return true;  // no thread to spare: WinInet looks the name up itself
+      slot = lookup;
+    }
   }
   std::unique_lock<std::mutex> hold(lookup->lock);
   return lookup->ended.wait_for(hold, std::chrono::milliseconds(kStageTimeoutMs),
