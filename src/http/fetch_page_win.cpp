@@ -60,6 +60,7 @@ std::string query_raw_headers(HINTERNET request) {
 // exchange rather than holding its job. No byte on the wire changes; a handle that refuses an
 // option keeps WinInet's own value.
 constexpr DWORD kStageTimeoutMs = 30000;
+constexpr DWORD kConnectAttempts = 2;
 
 void set_timeouts(HINTERNET internet) {
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
@@ -67,6 +68,11 @@ void set_timeouts(HINTERNET internet) {
     DWORD timeout = kStageTimeoutMs;
     InternetSetOptionA(internet, option, &timeout, sizeof timeout);
   }
+  // The connect time-out holds for each address tried, and WinInet tries as many as its retry
+  // count allows (5 by default, up to 100 by machine policy): two, so that connecting ends
+  // within 60 s while a second address still stands in for a dead first one.
+  DWORD attempts = kConnectAttempts;
+  InternetSetOptionA(internet, INTERNET_OPTION_CONNECT_RETRIES, &attempts, sizeof attempts);
 }
 
 // WinInet has no time-out for looking up the platform's name, which a broken resolver can hold
