@@ -91,14 +91,16 @@ struct NameLookup {
 };
 
 bool name_lookup_ends_in_time(const std::string& host) {
-  static std::mutex pending_lock;
-  static std::map<std::string, std::shared_ptr<NameLookup>>* pending =
-      new std::map<std::string,
-                   std::shared_ptr<NameLookup>>;  // never destroyed: threads outlive exit
+  struct Pending {
+    std::mutex lock;
+    std::map<std::string, std::shared_ptr<NameLookup>> lookups;
+  };
+  // Never destroyed: a lookup's thread may outlive the program's exit.
+  static Pending* const pending = new Pending;
   std::shared_ptr<NameLookup> lookup;
   {
-    const std::lock_guard<std::mutex> hold(pending_lock);
-    auto& slot = (*pending)[host];
+    const std::lock_guard<std::mutex> hold_pending(pending->lock);
+    auto& slot = pending->lookups[host];
     if (slot) {
       lookup = slot;
     } else {
@@ -112,15 +114,15 @@ bool name_lookup_ends_in_time(const std::string& host) {
             WSACleanup();
           }
           {
-            const std::lock_guard<std::mutex> hold_pending(pending_lock);
-            pending->erase(host);
+            const std::lock_guard<std::mutex> hold_ended(pending->lock);
+            pending->lookups.erase(host);
           }
           const std::lock_guard<std::mutex> hold(lookup->lock);
           lookup->done = true;
           lookup->ended.notify_all();
         }).detach();
       } catch (const std::system_error&) {
-        pending->erase(host);
+        pending->lookups.erase(host);
         return true;  // no thread to spare: WinInet looks the name up itself
       }
       slot = lookup;
