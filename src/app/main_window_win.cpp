@@ -121,7 +121,7 @@ HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
-  if (thread_.handle(message)) return 0;
+  if (thread_.handle(message, w)) return 0;
   if (taskbar_created_ != 0 && message == taskbar_created_) {
     tray_.on_taskbar_created();
     return 0;

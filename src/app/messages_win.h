@@ -18,4 +18,8 @@ inline constexpr UINT kTranslateKeys = WM_APP + 0x20;
 inline constexpr UINT kTrayIconMessage = WM_APP + 0x30;
 inline constexpr UINT_PTR kTrayAddRetryTimer = 0x7130;
 
+// Each window of the jobs' reports looks at its queue with this timer when a wake-up could not
+// be posted (window_thread_win.h).
+inline constexpr UINT_PTR kReportsLookAgainTimer = 0x7131;
+
 }  // namespace quillmere::app

@@ -86,7 +86,7 @@ class HostWindow {
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self != nullptr && message == WM_CREATE) self->thread.attach(window);
-    if (self != nullptr && self->thread.handle(message)) return 0;
+    if (self != nullptr && self->thread.handle(message, w)) return 0;
     if (self != nullptr && message == WM_DESTROY) self->thread.detach();
     return DefWindowProcW(window, message, w, l);
   }
