@@ -19,8 +19,8 @@ constexpr std::string_view kDeliveryUnderWay = "正在发货，请稍候"_gbk;
 // The longest a delivery takes, each exchange ending by its own time-outs (README, "Closing and
 // the end of the session"): a renewal, or the wait for another job's, before the request; the
 // request; after a refused token one more renewal and the request again. Each exchange: name
-// lookup, connecting, sending and the reply, 30 s each.
-constexpr std::chrono::milliseconds kExchangeMs{4 * 30 * 1000};
+// lookup, connecting (30 s for each of at most two addresses), sending and the reply, 30 s each.
+constexpr std::chrono::milliseconds kExchangeMs{5 * 30 * 1000};
 constexpr std::chrono::milliseconds kLongestDelivery = 4 * kExchangeMs;
 
 }  // namespace

@@ -204,7 +204,10 @@ LRESULT BulkWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_GETMINMAXINFO: on_min_max_info(*reinterpret_cast<MINMAXINFO*>(l)); return 0;
     case WM_CLOSE: on_close(); return 0;
     case WM_DESTROY: on_destroy(); return 0;
-    case kTranslateKeys: return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case kTranslateKeys: {
+      MSG* given = take_key_message();
+      return given != nullptr && translate_keys(*given) ? 1 : 0;
+    }
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;

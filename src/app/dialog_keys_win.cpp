@@ -7,6 +7,10 @@ namespace {
 
 constexpr wchar_t kDialogKeysProperty[] = L"Quillmere.DialogKeys";
 
+// The key message being handed to its window, for that window alone to take once. Never passed
+// in lParam: any process can post kTranslateKeys with whatever number it likes there.
+thread_local MSG* key_message_given = nullptr;
+
 bool held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
 bool is_edit(HWND control) {
@@ -28,7 +32,16 @@ bool give_to_dialog_manager(MSG& message) {
     return false;
   HWND root = GetAncestor(message.hwnd, GA_ROOT);
   if (root == nullptr || GetPropW(root, kDialogKeysProperty) == nullptr) return false;
-  return SendMessageW(root, kTranslateKeys, 0, reinterpret_cast<LPARAM>(&message)) != 0;
+  key_message_given = &message;
+  const bool taken = SendMessageW(root, kTranslateKeys, 0, 0) != 0;
+  key_message_given = nullptr;
+  return taken;
+}
+
+MSG* take_key_message() {
+  MSG* given = key_message_given;
+  key_message_given = nullptr;
+  return given;
 }
 
 bool is_shift_held() { return held(VK_SHIFT); }

@@ -16,6 +16,9 @@ void stop_dialog_keys(HWND window);
 
 // For the message loop, before translating and dispatching: true when the message was taken.
 bool give_to_dialog_manager(MSG& message);
+// For the window's kTranslateKeys: the key message the loop is handing over, once; null when the
+// message came from anywhere else (another process, or a nested loop while the first is handled).
+MSG* take_key_message();
 
 // A key press of `key` with Ctrl held, and neither Alt nor Shift unless `shift`.
 bool is_control_chord(const MSG& message, UINT key, bool shift = false);

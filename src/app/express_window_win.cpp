@@ -87,7 +87,10 @@ LRESULT ExpressWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case WM_CREATE: return on_create() ? 0 : -1;
     case WM_COMMAND: on_command(GET_WM_COMMAND_ID(w, l), GET_WM_COMMAND_CMD(w, l)); return 0;
     case WM_DESTROY: on_destroy(); return 0;
-    case kTranslateKeys: return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case kTranslateKeys: {
+      MSG* given = take_key_message();
+      return given != nullptr && translate_keys(*given) ? 1 : 0;
+    }
     case DM_GETDEFID: return MAKELRESULT(kConfirmButton, DC_HASDEFID);
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;

@@ -121,7 +121,7 @@ HWND MainWindow::create(HINSTANCE instance, MainWindowEvents& events) {
 }
 
 LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
-  if (thread_.handle(message)) return 0;
+  if (thread_.handle(message, w)) return 0;
   if (taskbar_created_ != 0 && message == taskbar_created_) {
     tray_.on_taskbar_created();
     return 0;
@@ -137,7 +137,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
       }
       break;
-    case kTranslateKeys: return translate_keys(*reinterpret_cast<MSG*>(l)) ? 1 : 0;
+    case kTranslateKeys: {
+      MSG* given = take_key_message();
+      return given != nullptr && translate_keys(*given) ? 1 : 0;
+    }
     case WM_ACTIVATE:
       if (focus_.on_activate(window_, w)) return 0;
       break;

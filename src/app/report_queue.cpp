@@ -50,9 +50,19 @@ void ReportQueue::post(Report report) {
     wake = wake_;
   }
   if (wake && wake()) return;
-  // Not asked: the next report asks again.
+  // Not asked: the next report asks again, and the owner looks now and then meanwhile.
   const std::lock_guard<std::mutex> hold(lock_);
   wake_pending_ = false;
+  stalled_ = true;
+}
+
+void ReportQueue::drain_if_stalled() {
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (!stalled_ || draining_ != 0) return;
+    stalled_ = false;
+  }
+  drain();
 }
 
 void ReportQueue::drain() {
@@ -63,6 +73,7 @@ void ReportQueue::drain() {
       const std::lock_guard<std::mutex> hold(lock_);
       if (!open_ || reports_.empty()) {
         wake_pending_ = false;
+        stalled_ = false;
         break;
       }
       next = std::move(reports_.front());

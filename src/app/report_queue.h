@@ -31,6 +31,10 @@ class ReportQueue {
   // On the owner's thread, for the wake-up: runs what is queued, in order, including what is
   // reported meanwhile.
   void drain();
+  // On the owner's thread, now and then: drains when a wake-up could not be asked for (the
+  // owner's message queue was full) and nothing has asked since, so that a job's last report
+  // is not left waiting for a report that never comes.
+  void drain_if_stalled();
 
  private:
   mutable std::mutex lock_;
@@ -39,7 +43,8 @@ class ReportQueue {
   std::thread::id owner_;
   bool open_ = false;
   bool wake_pending_ = false;
-  int draining_ = 0;  // the owner's thread only
+  bool stalled_ = false;  // reports queued that no wake-up was asked for
+  int draining_ = 0;      // the owner's thread only
 };
 
 }  // namespace quillmere::app

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <utility>
 
+#include "app/messages_win.h"
 #include "app/report_queue.h"
 
 namespace quillmere::app {
@@ -28,18 +29,26 @@ class WindowThread {
       return target != nullptr && wake_message_ != 0 &&
              PostMessageW(target, wake_message_, 0, 0) != FALSE;
     });
+    // A posted wake-up fails once the queue holds 10,000 messages, which any process can post;
+    // a timer is no posted message, and looks again.
+    SetTimer(window, kReportsLookAgainTimer, kLookAgainMs, nullptr);
   }
   // On the window's thread, when the window is being destroyed.
   void detach() {
-    window_.store(nullptr);
+    if (HWND window = window_.exchange(nullptr)) KillTimer(window, kReportsLookAgainTimer);
     queue_.close();
   }
 
   bool alive() const { return window_.load() != nullptr; }
   bool on_window_thread() const { return queue_.on_owner_thread(); }
 
-  // From the window procedure: true when `message` was the wake-up, which it then handled.
-  bool handle(UINT message) {
+  // From the window procedure: true when `message` was the wake-up or the look-again timer,
+  // which it then handled.
+  bool handle(UINT message, WPARAM w) {
+    if (message == WM_TIMER && w == kReportsLookAgainTimer) {
+      queue_.drain_if_stalled();
+      return true;
+    }
     if (wake_message_ == 0 || message != wake_message_) return false;
     queue_.drain();
     return true;
@@ -53,6 +62,8 @@ class WindowThread {
   }
 
  private:
+  static constexpr UINT kLookAgainMs = 1000;
+
   std::atomic<HWND> window_{nullptr};
   UINT wake_message_ = 0;
   ReportQueue queue_;

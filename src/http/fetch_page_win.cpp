@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -59,6 +60,7 @@ std::string query_raw_headers(HINTERNET request) {
 // exchange rather than holding its job. No byte on the wire changes; a handle that refuses an
 // option keeps WinInet's own value.
 constexpr DWORD kStageTimeoutMs = 30000;
+constexpr DWORD kConnectAttempts = 2;
 
 void set_timeouts(HINTERNET internet) {
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
@@ -66,6 +68,11 @@ void set_timeouts(HINTERNET internet) {
     DWORD timeout = kStageTimeoutMs;
     InternetSetOptionA(internet, option, &timeout, sizeof timeout);
   }
+  // The connect time-out holds for each address tried, and WinInet tries as many as its retry
+  // count allows (5 by default, up to 100 by machine policy): two, so that connecting ends
+  // within 60 s while a second address still stands in for a dead first one.
+  DWORD attempts = kConnectAttempts;
+  InternetSetOptionA(internet, INTERNET_OPTION_CONNECT_RETRIES, &attempts, sizeof attempts);
 }
 
 // WinInet has no time-out for looking up the platform's name, which a broken resolver can hold
@@ -73,27 +80,53 @@ void set_timeouts(HINTERNET internet) {
 // then finds it in the system's cache. False when the lookup had not ended after a stage's time:
 // the exchange then fails as a silent platform's does. A name not found is left for WinInet to
 // fail on, as before.
+//
+// A lookup still hanging is waited on again rather than joined by another thread: monitoring asks
+// every few seconds, and a thread per exchange against a resolver that never answers would pile
+// up until the process has no room for more.
+struct NameLookup {
+  std::mutex lock;
+  std::condition_variable ended;
+  bool done = false;
+};
+
 bool name_lookup_ends_in_time(const std::string& host) {
-  struct Lookup {
+  struct Pending {
     std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
+    std::map<std::string, std::shared_ptr<NameLookup>> lookups;
   };
-  auto lookup = std::make_shared<Lookup>();
-  try {
-    std::thread([lookup, host] {
-      WSADATA data;
-      if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, nullptr, &found) == 0) freeaddrinfo(found);
-        WSACleanup();
+  // Never destroyed: a lookup's thread may outlive the program's exit.
+  static Pending* const pending = new Pending;
+  std::shared_ptr<NameLookup> lookup;
+  {
+    const std::lock_guard<std::mutex> hold_pending(pending->lock);
+    auto& slot = pending->lookups[host];
+    if (slot) {
+      lookup = slot;
+    } else {
+      lookup = std::make_shared<NameLookup>();
+      try {
+        std::thread([lookup, host] {
+          WSADATA data;
+          if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
+            addrinfo* found = nullptr;
+            if (getaddrinfo(host.c_str(), nullptr, nullptr, &found) == 0) freeaddrinfo(found);
+            WSACleanup();
+          }
+          {
+            const std::lock_guard<std::mutex> hold_ended(pending->lock);
+            pending->lookups.erase(host);
+          }
+          const std::lock_guard<std::mutex> hold(lookup->lock);
+          lookup->done = true;
+          lookup->ended.notify_all();
+        }).detach();
+      } catch (const std::system_error&) {
+        pending->lookups.erase(host);
+        return true;  // no thread to spare: WinInet looks the name up itself
       }
-      const std::lock_guard<std::mutex> hold(lookup->lock);
-      lookup->done = true;
-      lookup->ended.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return true;  // no thread to spare: WinInet looks the name up itself
+      slot = lookup;
+    }
   }
   std::unique_lock<std::mutex> hold(lookup->lock);
   return lookup->ended.wait_for(hold, std::chrono::milliseconds(kStageTimeoutMs),

@@ -20,6 +20,7 @@
 
 #include "app/control_ids.h"
 #include "app/edge_text_win.h"
+#include "app/messages_win.h"
 #include "app/system_message_win.h"
 #include "app_driver_win.h"
 #include "http/fetch_page.h"
@@ -793,11 +794,14 @@ TEST_F(SlowJobsTest, windows_ending_the_session_during_a_delivery_waits_for_its_
   app_.reset();
 }
 
-// Once read as a pointer to a function: any process could end the program with it.
+// Each was once read as a pointer (WM_APP+1 to a function, the dialog keys' to a MSG): any
+// process could end the program with it.
 TEST_F(AppTest, a_foreign_wm_app_1_broadcast_does_not_crash_it) {
-  PostMessageW(HWND_BROADCAST, WM_APP + 1, 0, 0x12345678);
-  PostMessageW(main_, WM_APP + 1, 0, 0x12345678);
-  send_message(main_, WM_APP + 1, 0, 0x12345678, 5s);
+  for (const UINT message : {UINT{WM_APP + 1}, kTranslateKeys}) {
+    PostMessageW(HWND_BROADCAST, message, 0, 0x12345678);
+    PostMessageW(main_, message, 0, 0x12345678);
+    send_message(main_, message, 0, 0x12345678, 5s);
+  }
   Sleep(500);
   EXPECT_EQ(app_->exit_code(std::chrono::milliseconds(0)), -1) << "the program ended";
   log_in();

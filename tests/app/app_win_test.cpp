@@ -23,6 +23,7 @@
 #include "app/express_window_win.h"
 #include "app/fonts_win.h"
 #include "app/main_window_win.h"
+#include "app/messages_win.h"
 #include "app/platform_win.h"
 #include "app/report_list_win.h"
 #include "app/screen_dpi_win.h"
@@ -85,7 +86,7 @@ class HostWindow {
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self != nullptr && message == WM_CREATE) self->thread.attach(window);
-    if (self != nullptr && self->thread.handle(message)) return 0;
+    if (self != nullptr && self->thread.handle(message, w)) return 0;
     if (self != nullptr && message == WM_DESTROY) self->thread.detach();
     return DefWindowProcW(window, message, w, l);
   }
@@ -679,6 +680,24 @@ TEST_F(ScaledWindows,
   EXPECT_EQ(icon_width(express, ICON_SMALL), system_metric_for_dpi(SM_CXSMICON, dpi_));
   SendMessageW(GetDlgItem(express, kCourierCombo), CB_SETCURSEL, 0, 0);
   screenshot(express, L"express-window-scaled.bmp");
+  DestroyWindow(express);
+}
+
+// Any process can post the dialog keys' message with a number of its own: it must not be read
+// as the key message, while the loop's own hand-over still works.
+TEST_F(ScaledWindows, a_foreign_dialog_keys_message_is_ignored_and_the_loops_own_still_taken) {
+  HWND express = open_express_window();
+  ASSERT_NE(express, nullptr);
+  for (HWND window : {main_, express}) {
+    EXPECT_EQ(SendMessageW(window, kTranslateKeys, 0, 0x12345678), 0);
+    PostMessageW(window, kTranslateKeys, 0, 0x12345678);
+  }
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  HWND secret = GetDlgItem(main_, kSecretEdit);
+  SetFocus(secret);
+  MSG tab{secret, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+  EXPECT_TRUE(give_to_dialog_manager(tab)) << "Tab in a login field goes to the dialog manager";
   DestroyWindow(express);
 }
 

@@ -64,6 +64,23 @@ TEST(report_queue, a_failed_wake_up_is_asked_again_by_the_next_report) {
   EXPECT_EQ(owner.shown, (std::vector<int>{1, 2}));
 }
 
+// A job's last report whose wake-up failed (the owner's queue full) is shown at the owner's next
+// look, with no report after it; a look while a wake-up is on its way does nothing, so that the
+// timer never runs reports inside another drain.
+TEST(report_queue, a_report_left_without_a_wake_up_is_shown_at_the_next_look) {
+  Owner owner;
+  std::thread([&] { owner.queue.post([&] { owner.shown.push_back(1); }); }).join();
+  owner.queue.drain_if_stalled();
+  EXPECT_TRUE(owner.shown.empty()) << "the wake-up is on its way";
+  owner.queue.drain();
+  owner.wake_works = false;
+  std::thread([&] { owner.queue.post([&] { owner.shown.push_back(2); }); }).join();
+  owner.queue.drain_if_stalled();
+  EXPECT_EQ(owner.shown, (std::vector<int>{1, 2}));
+  owner.queue.drain_if_stalled();
+  EXPECT_EQ(owner.shown.size(), 2u) << "nothing twice";
+}
+
 // The window goes while jobs still report: what is queued and what comes later is dropped, and
 // dropped reports release what they own.
 TEST(report_queue, reports_after_the_window_is_gone_are_dropped_safely) {
